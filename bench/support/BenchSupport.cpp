@@ -40,8 +40,8 @@ std::string benchPagePath(const std::string& which) {
   const fs::path page = dir / ("page_" + which + ".png");
   if (!fs::exists(page)) {
     std::fprintf(stderr, "benchmark: making the benchmark pages in %s\n", dir.c_str());
-    const std::string command = std::string(TAVELMOR_SOURCE_DIR) + "/tools/make-bench-page.sh '" +
-                                dir.string() + "' >&2";
+    const std::string command =
+        std::string(TAVELMOR_SOURCE_DIR) + "/tools/make-bench-page.sh '" + dir.string() + "' >&2";
     if (std::system(command.c_str()) != 0 || !fs::exists(page))
       die("could not make " + page.string());
   }
