@@ -1,0 +1,20 @@
+#pragma once
+// Binds the engine the editing tests run against (the real one when it is
+// part of the build, else the plain stand-in) for each test, and unbinds it
+// afterwards.
+#include <gtest/gtest.h>
+
+#include "quillane/model/EngineBinding.h"
+
+namespace quillane {
+
+class EngineFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EngineBinding::unbind();
+    ASSERT_TRUE(EngineBinding::bind(QUILLANE_TEST_ENGINE_FOLDER)) << QUILLANE_TEST_ENGINE_FOLDER;
+  }
+  void TearDown() override { EngineBinding::unbind(); }
+};
+
+}  // namespace quillane
