@@ -1,0 +1,31 @@
+#pragma once
+// Reading and freeing run-length rows, shared by the container and the
+// operations.
+#include <cstdint>
+
+#include "LWRun.h"
+
+namespace trellin {
+
+/// Pixels [x, x + length) of one row.
+struct Span {
+  std::int32_t x;
+  std::int32_t length;
+};
+
+/// Frees the run array of each of the count rows, then the row array itself.
+void releaseRows(LWRunRow* rows, std::uint32_t count) noexcept;
+
+/// Writes the maximal spans of row whose pixels all have the given value,
+/// left to right, into spans and returns how many there are. Neighbouring
+/// runs of that value count as one span whatever their attributes. spans
+/// must hold (width + 1) / 2 entries.
+std::uint32_t findSpans(const LWRunRow& row, std::int32_t width, std::uint32_t value,
+                        Span* spans) noexcept;
+
+/// Copies row into out with neighbouring runs of equal value and equal
+/// attribute merged into one, and returns the run count. A row without runs
+/// reads as one run {0, 0, width}. out must hold width runs.
+std::uint32_t readMergedRow(const LWRunRow& row, std::int32_t width, LWRun* out) noexcept;
+
+}  // namespace trellin

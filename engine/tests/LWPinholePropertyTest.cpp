@@ -1,0 +1,132 @@
+// LWPinhole against the plain pixel flood fill on many random images, and on
+// images made to overflow its starting tables: more live components in a
+// row than the label table holds, more bottom ends than the pending table
+// holds, more finished components than the seed list holds, and widths from
+// 10000 on, where the tables are sized by the width.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "TestImages.h"
+
+namespace trellin::test {
+namespace {
+
+void expectSameAsModel(const Gray& image, std::uint8_t target, std::uint8_t fill,
+                       std::int32_t largestArea, const std::string& what) {
+  const FloodResult expected = floodFillModel(image, target, fill, largestArea);
+  const FloodResult actual = runPinhole(image, target, fill, largestArea);
+  ASSERT_EQ(describeDifference(actual.image, expected.image), "")
+      << what << " target " << int(target) << " fill " << int(fill) << " largest area "
+      << largestArea << "\ninput:\n"
+      << describeDifference(image, Gray(image.width, image.height, 1));
+  ASSERT_EQ(actual.changed, expected.changed)
+      << what << ": attribute 2 differs from the painted pixels";
+}
+
+Gray randomImage(std::mt19937& random, int width, int height) {
+  // Palettes: two levels, three levels, or many.
+  static const std::vector<std::uint8_t> two = {0, 255}, three = {0, 128, 255};
+  std::vector<std::uint8_t> many(12);
+  for (auto& v : many) v = static_cast<std::uint8_t>(random());
+  const int kind = static_cast<int>(random() % 3);
+  const std::vector<std::uint8_t>& palette = kind == 0 ? two : kind == 1 ? three : many;
+  const double ink = std::uniform_real_distribution<double>(0.05, 0.95)(random);
+  const int runStyle = static_cast<int>(random() % 3);  // 0 noise, 1 runs, 2 blocks
+  Gray image(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      std::uint8_t v;
+      if (std::bernoulli_distribution(ink)(random))
+        v = palette[0];
+      else
+        v = palette[1 + random() % (palette.size() - 1)];
+      if (runStyle == 1 && x > 0 && random() % 4 != 0) v = image.at(x - 1, y);
+      if (runStyle == 2 && y > 0 && random() % 3 != 0) v = image.at(x, y - 1);
+      image.at(x, y) = v;
+    }
+  return image;
+}
+
+TEST(LWPinholeProperty, MatchesTheFloodFillModelOnRandomImages) {
+  std::mt19937 random(20261206);
+  for (int round = 0; round < 3000; ++round) {
+    const int width = 1 + static_cast<int>(random() % 80);
+    const int height = 1 + static_cast<int>(random() % 80);
+    const Gray image = randomImage(random, width, height);
+    const std::uint8_t target = image.pixels[random() % image.pixels.size()];
+    std::uint8_t fill = image.pixels[random() % image.pixels.size()];
+    if (random() % 5 == 0) fill = target;
+    std::int32_t largest;
+    switch (random() % 4) {
+      case 0:
+        largest = static_cast<std::int32_t>(random() % 12) - 1;
+        break;
+      case 1:
+        largest = static_cast<std::int32_t>(random() % 100);
+        break;
+      case 2:
+        largest = static_cast<std::int32_t>(random() % (width * height + 10));
+        break;
+      default:
+        largest = random() % 2 ? INT32_MAX : width * height;
+        break;
+    }
+    expectSameAsModel(image, target, fill, largest, "round " + std::to_string(round));
+    if (HasFatalFailure()) return;
+  }
+}
+
+// Every pixel its own component: a checkerboard of ink.
+Gray checkerboard(int width, int height) {
+  Gray image(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) image.at(x, y) = (x + y) % 2 ? 255 : 0;
+  return image;
+}
+
+TEST(LWPinholeProperty, MoreComponentsThanTheStartingTablesHold) {
+  // 2000 components start in one row (label table of 1000) and 200000 end
+  // (seed list of 1000, so the seeds are painted in many passes).
+  expectSameAsModel(checkerboard(4001, 3), 0, 255, 1, "checkerboard 4001 x 3");
+  expectSameAsModel(checkerboard(632, 632), 0, 255, 1, "checkerboard 632 x 632");
+  expectSameAsModel(checkerboard(632, 632), 0, 255, 0, "checkerboard, largest area 0");
+
+  // Specks of 1 to 4 pixels on a grid, some joined to long lines that stay.
+  std::mt19937 random(5);
+  Gray specks(700, 500);
+  for (int y = 0; y < 500; y += 3)
+    for (int x = 0; x < 700; x += 3) {
+      const int size = 1 + static_cast<int>(random() % 4);
+      for (int i = 0; i < size && x + i % 2 < 700 && y + i / 2 < 500; ++i)
+        specks.at(x + i % 2, y + i / 2) = 0;
+    }
+  for (int x = 0; x < 700; ++x) specks.at(x, 250) = 0;
+  expectSameAsModel(specks, 0, 255, 3, "grid of specks");
+
+  // A comb whose 1500 teeth end on different rows: the component keeps more
+  // bottom ends waiting than the pending table starts with.
+  Gray comb(3001, 40);
+  for (int x = 0; x < 3001; ++x) comb.at(x, 0) = 0;
+  for (int x = 0; x < 3001; x += 2)
+    for (int y = 1; y < 1 + (x * 7) % 39; ++y) comb.at(x, y) = 0;
+  int area = 0;
+  for (std::uint8_t v : comb.pixels) area += v == 0;
+  expectSameAsModel(comb, 0, 255, area, "comb, largest area = its area");
+  expectSameAsModel(comb, 0, 255, area - 1, "comb, largest area one short");
+}
+
+TEST(LWPinholeProperty, ImagesFrom10000PixelsWide) {
+  // Tables sized by the width: 5000 labels in one row overflow width / 5,
+  // 15000 seeds overflow width / 2.
+  expectSameAsModel(checkerboard(10001, 3), 0, 255, 1, "checkerboard 10001 x 3");
+  std::mt19937 random(11);
+  for (int round = 0; round < 3; ++round) {
+    Gray image = randomImage(random, 10000 + static_cast<int>(random() % 3000), 12);
+    expectSameAsModel(image, image.pixels[0], 255, 1 + static_cast<int>(random() % 40),
+                      "wide random image");
+  }
+}
+
+}  // namespace
+}  // namespace trellin::test
