@@ -1,7 +1,5 @@
 #pragma once
-// Binds the engine the editing tests run against (the real one when it is
-// part of the build, else the plain stand-in) for each test, and unbinds it
-// afterwards.
+// Binds the engine of the build for each test and unbinds it afterwards.
 #include <gtest/gtest.h>
 
 #include "quillane/model/EngineBinding.h"
