@@ -45,6 +45,25 @@ TEST(FilterImageData, CreateSetsFieldsAndZeroesTheBuffer) {
   expectEmpty(image);
 }
 
+TEST(FilterImageData, PageSizedBuffersStartZeroAndMove) {
+  // Page-sized buffers take another allocation path than small ones.
+  QuillaneImage page;
+  ASSERT_TRUE(page.create(4000, 3000, 4001, 1));
+  EXPECT_EQ(page.size(), 3000 * 4001);
+  for (int y = 0; y < 3000; y += 999)
+    for (int x = 0; x < 4001; x += 1000) ASSERT_EQ(page.row(y)[x], 0);
+  page.row(2999)[4000] = 9;
+  QuillaneImage moved;
+  ASSERT_TRUE(moved.create(2, 2, 2, 1));
+  moved = std::move(page);
+  expectEmpty(page);
+  EXPECT_EQ(moved.row(2999)[4000], 9);
+  ASSERT_TRUE(moved.create(4000, 3000, 4000, 1));  // a new buffer, zeroed again
+  EXPECT_EQ(moved.row(2999)[3999], 0);
+  moved.release();
+  expectEmpty(moved);
+}
+
 TEST(FilterImageData, RefusedCreateLeavesTheImageEmpty) {
   struct Case {
     int w, h, stride, bpp;

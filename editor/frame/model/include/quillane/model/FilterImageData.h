@@ -7,6 +7,7 @@
 //
 // The fields are plain 32-bit signed numbers; size() == height() * stride()
 // is the buffer length in bytes.
+#include <cstddef>
 #include <cstdint>
 
 namespace quillane {
@@ -52,6 +53,7 @@ class FilterImageData {
 
  private:
   void takeFrom(FilterImageData& other) noexcept;
+  void freeBuffer() noexcept;
 
   int32_t bytesPerPixel_ = 0;
   int32_t width_ = 0;
@@ -59,6 +61,10 @@ class FilterImageData {
   int32_t stride_ = 0;
   int32_t size_ = 0;
   uint8_t* pixels_ = nullptr;
+  // Page-sized buffers are mapped directly (see FilterImageData.cpp); these
+  // keep the mapping for its release. Null for heap buffers.
+  void* mapping_ = nullptr;
+  size_t mappingLength_ = 0;
 };
 
 }  // namespace quillane
