@@ -1,10 +1,14 @@
 // The five Return functions: run-length rows out to a pixel buffer.
 //
 // The whole-image forms write every pixel of a row. For one-byte pixels they
-// fill a run with eight-byte stores that may spill past the run's end into
-// the next run, which overwrites the spill; only the row's last bytes are
-// written one by one so nothing past the row is touched. The selective forms
+// fill a run with 16-byte (or 8-byte) stores that may spill past the run's
+// end into the next run, which overwrites the spill; near the row's end they
+// write exactly, so nothing past the row is touched. The selective forms
 // (by colour, by attribute) write exactly the chosen runs and nothing else.
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <cstdint>
 #include <cstring>
 
@@ -16,14 +20,30 @@ namespace {
 
 enum class Select { All, Colour, Attribute };
 
-void fillBytes(std::uint8_t* out, std::uint32_t x, std::uint32_t end, std::uint32_t width,
-               std::uint8_t v) noexcept {
+// Writes v to out[x, end) of a row of width bytes; may also write up to 63
+// bytes after end, never past the row.
+inline void fillBytes(std::uint8_t* out, std::uint32_t x, std::uint32_t end, std::uint32_t width,
+                      std::uint8_t v) noexcept {
+#if defined(__SSE2__)
+  if (end + 64 <= width) {
+    // Four unconditional stores cover most runs without a loop.
+    const __m128i pattern = _mm_set1_epi8(static_cast<char>(v));
+    __m128i* p = reinterpret_cast<__m128i*>(out + x);
+    _mm_storeu_si128(p, pattern);
+    _mm_storeu_si128(p + 1, pattern);
+    _mm_storeu_si128(p + 2, pattern);
+    _mm_storeu_si128(p + 3, pattern);
+    for (x += 64; x < end; x += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), pattern);
+    return;
+  }
+#else
   if (end + 8 <= width) {
     const std::uint64_t pattern = 0x0101010101010101ull * v;
     for (; x < end; x += 8) std::memcpy(out + x, &pattern, 8);
-  } else {
-    std::memset(out + x, v, end - x);
+    return;
   }
+#endif
+  std::memset(out + x, v, end - x);
 }
 
 template <int Bytes>

@@ -2,8 +2,12 @@
 //
 // Each row is encoded into one scratch row of width runs (the worst case,
 // every pixel its own run) and then copied into a run array of exactly its
-// run count. One-byte pixels take a fast path that compares eight pixels at a
-// time against the colour of the run being built.
+// run count. One-byte pixels take a fast path that finds run boundaries
+// 32 pixels at a time.
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -17,34 +21,38 @@ namespace trellin {
 namespace {
 
 // Runs of one row of one-byte pixels; high holds the bits above the byte.
+// Run boundaries are found 32 pixels at a time by comparing each pixel with
+// its left neighbour, which keeps the work for a chunk independent of where
+// the previous run ended.
 std::uint32_t encodeBytes(const std::uint8_t* pixels, std::uint32_t width, std::uint32_t high,
                           LWRun* out) noexcept {
   std::uint32_t count = 0;
-  std::uint32_t x = 0;
-  while (x < width) {
-    const std::uint8_t v = pixels[x];
-    const std::uint32_t start = x++;
-    const std::uint64_t pattern = 0x0101010101010101ull * v;
-    for (;;) {
-      if (x + 8 <= width) {
-        std::uint64_t word;
-        std::memcpy(&word, pixels + x, 8);
-        word ^= pattern;
-        if (word == 0) {
-          x += 8;
-          continue;
-        }
-        if constexpr (std::endian::native == std::endian::little)
-          x += static_cast<std::uint32_t>(std::countr_zero(word)) >> 3;
-        else
-          x += static_cast<std::uint32_t>(std::countl_zero(word)) >> 3;
-      } else {
-        while (x < width && pixels[x] == v) ++x;
-      }
-      break;
+  std::uint32_t start = 0;  // first pixel of the run being built
+  std::uint32_t x = 1;
+#if defined(__SSE2__)
+  for (; x + 32 <= width; x += 32) {
+    const __m128i* here = reinterpret_cast<const __m128i*>(pixels + x);
+    const __m128i* left = reinterpret_cast<const __m128i*>(pixels + x - 1);
+    const std::uint32_t lowSame = static_cast<std::uint32_t>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(here), _mm_loadu_si128(left))));
+    const std::uint32_t highSame = static_cast<std::uint32_t>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(here + 1), _mm_loadu_si128(left + 1))));
+    std::uint32_t starts = ~(lowSame | highSame << 16);
+    while (starts != 0) {
+      const std::uint32_t at = x + static_cast<std::uint32_t>(std::countr_zero(starts));
+      out[count++] = LWRun{high | pixels[start], 0, at - start};
+      start = at;
+      starts &= starts - 1;
     }
-    out[count++] = LWRun{high | v, 0, x - start};
   }
+#endif
+  for (; x < width; ++x) {
+    if (pixels[x] != pixels[x - 1]) {
+      out[count++] = LWRun{high | pixels[start], 0, x - start};
+      start = x;
+    }
+  }
+  out[count++] = LWRun{high | pixels[start], 0, width - start};
   return count;
 }
 

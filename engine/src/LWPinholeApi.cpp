@@ -1,8 +1,10 @@
 // LWPinhole: paints small 4-connected areas of one colour with another.
 //
-// The container's rows are only read while the components are searched; the
-// painted rows are built apart (ResultRows) and swapped in once everything
-// has succeeded, so a failure leaves the container exactly as it was.
+// The components are searched in the container's own rows. A painted run
+// that keeps its boundaries is recoloured in place and its old words are
+// recorded; a row that has to be rebuilt is built apart. On success the
+// rebuilt rows are swapped in; on failure the recorded words are put back
+// and the rebuilt rows dropped, so the container is exactly as it was.
 #include <cstdint>
 
 #include "CLWData.h"

@@ -43,7 +43,6 @@ PinholeCore::PinholeCore(const LWRunRow* candidates, ResultRows& result, std::in
 PinholeCore::~PinholeCore() {
   releaseBytes(cur_);
   releaseBytes(next_);
-  releaseBytes(spans_);
   releaseBytes(labels_);
   releaseBytes(pending_);
   releaseBytes(seeds_);
@@ -59,8 +58,7 @@ bool PinholeCore::init() noexcept {
   const std::size_t segments = w / 2 + 1;  // target spans are at least one pixel apart
   cur_ = allocateArray<Segment>(segments);
   next_ = allocateArray<Segment>(segments);
-  spans_ = allocateArray<Span>(segments);
-  if (!cur_ || !next_ || !spans_ || !fill_.init()) return false;
+  if (!cur_ || !next_ || !fill_.init()) return false;
   return growArray(labels_, labelCapacity_, labelStep_, 0) &&
          growArray(pending_, pendingCapacity_, pendingStep_, 0) &&
          growArray(seeds_, seedCapacity_, seedStep_, 0);
@@ -85,18 +83,39 @@ bool PinholeCore::run() noexcept {
 void PinholeCore::buildNextRow(std::int32_t y) noexcept {
   nextCount_ = 0;
   if (y >= static_cast<std::int32_t>(height_)) return;
-  const std::uint32_t count = findSpans(candidates_[y], width_, target_, spans_);
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const Span& span = spans_[i];
-    next_[i] = Segment{span.x, span.length, -1, addArea(0, static_cast<std::uint32_t>(span.length)),
-                       kOpen};
+  const LWRunRow& row = candidates_[y];
+  if (!row.runs || row.count == 0) {
+    if (target_ == 0) next_[nextCount_++] = Segment{0, width_, -1, addArea(0, width_), kOpen};
+    return;
   }
+  // Maximal spans of the target colour, whatever the runs' attributes.
+  std::uint32_t count = 0;
+  std::int32_t x = 0;
+  bool open = false;
+  for (const LWRun *run = row.runs, *end = row.runs + row.count; run != end; ++run) {
+    const std::int32_t length = static_cast<std::int32_t>(run->length);
+    if (run->value == target_) {
+      if (open)
+        next_[count - 1].length += length;
+      else
+        next_[count++] = Segment{x, length, -1, 0, kOpen};
+      open = true;
+    } else {
+      open = false;
+    }
+    x += length;
+  }
+  for (std::uint32_t i = 0; i < count; ++i)
+    next_[i].area = addArea(0, static_cast<std::uint32_t>(next_[i].length));
   nextCount_ = count;
 }
 
 // Links each next-row segment to the current-row segments it overlaps; the
 // area of the row above flows down into the next row.
 void PinholeCore::connect() noexcept {
+  // Labels of current segments that continue downward are stamped for
+  // endBranches(); a label merged away later leaves no segment behind.
+  continuesStamp_ = ++stamp_;
   std::uint32_t first = 0;  // first current segment that may overlap
   for (std::uint32_t j = 0; j < nextCount_; ++j) {
     Segment& n = next_[j];
@@ -108,6 +127,7 @@ void PinholeCore::connect() noexcept {
       c.state = kConnected;
       n.area = addArea(n.area, c.area);
       c.area = 0;
+      if (c.label > 0) labels_[c.label].continuesStamp = continuesStamp_;
       if (!linked) {
         linked = true;
         n.state = kConnected;
@@ -131,10 +151,7 @@ void PinholeCore::connect() noexcept {
 // another segment is a bottom end: it becomes a pending entry and its area
 // moves to the component's first segment in the next row.
 bool PinholeCore::endBranches(std::int32_t y) noexcept {
-  const std::uint64_t stamp = ++stamp_;
-  for (std::uint32_t i = 0; i < curCount_; ++i)
-    if (cur_[i].state == kConnected && cur_[i].label > 0)
-      labels_[cur_[i].label].continuesStamp = stamp;
+  const std::uint64_t stamp = continuesStamp_;
   const int parity = nextTag_ & 1;
   for (std::uint32_t i = 0; i < curCount_; ++i) {
     Segment& c = cur_[i];

@@ -115,7 +115,6 @@ class PinholeCore {
   std::uint32_t nextCount_ = 0;
   std::uint32_t curTag_ = 0;  // row + 1 of the current row (0 before the first row)
   std::uint32_t nextTag_ = 0;
-  Span* spans_ = nullptr;
 
   Label* labels_ = nullptr;
   std::uint32_t labelCapacity_ = 0;
@@ -134,6 +133,7 @@ class PinholeCore {
   std::uint32_t seedCount_ = 0;
 
   std::uint64_t stamp_ = 0;
+  std::uint64_t continuesStamp_ = 0;  // stamp of the labels continuing below this row
 };
 
 }  // namespace trellin

@@ -1,6 +1,7 @@
 #include "PinholeFill.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "Allocation.h"
 #include "trellin/lwdata.h"
@@ -19,8 +20,8 @@ PinholeFill::~PinholeFill() {
   releaseBytes(paint_);
   releaseBytes(carried_);
   releaseBytes(above_);
-  releaseBytes(merged_);
   releaseBytes(painted_);
+  releaseBytes(runIndex_);
 }
 
 bool PinholeFill::init() noexcept {
@@ -29,9 +30,9 @@ bool PinholeFill::init() noexcept {
   paint_ = allocateArray<Span>(spans);
   carried_ = allocateArray<Span>(spans);
   above_ = allocateArray<Span>(spans);
-  merged_ = allocateArray<LWRun>(runs);
   painted_ = allocateArray<LWRun>(runs);
-  return paint_ && carried_ && above_ && merged_ && painted_;
+  runIndex_ = allocateArray<std::uint32_t>(spans);
+  return paint_ && carried_ && above_ && painted_ && runIndex_;
 }
 
 bool PinholeFill::run(Seed* seeds, std::uint32_t count) noexcept {
@@ -69,41 +70,75 @@ bool PinholeFill::run(Seed* seeds, std::uint32_t count) noexcept {
 }
 
 bool PinholeFill::paintRow(std::uint32_t y, const Span* spans, std::uint32_t count) noexcept {
-  const std::uint32_t runs = readMergedRow(result_.row(y), width_, merged_);
-  std::uint32_t out = 0;
-  auto emit = [&](std::uint32_t value, std::uint32_t attribute, std::int32_t length) {
-    if (out > 0 && painted_[out - 1].value == value && painted_[out - 1].attribute == attribute)
-      painted_[out - 1].length += static_cast<std::uint32_t>(length);
-    else
-      painted_[out++] = LWRun{value, attribute, static_cast<std::uint32_t>(length)};
-  };
-  std::uint32_t s = 0;
-  std::int32_t x = 0;
-  for (std::uint32_t i = 0; i < runs; ++i) {
-    const LWRun& run = merged_[i];
-    const std::int32_t end = x + static_cast<std::int32_t>(run.length);
-    while (x < end) {
-      while (s < count && spans[s].x + spans[s].length <= x) ++s;
-      if (s < count && spans[s].x < end) {
-        if (spans[s].x > x) {
-          emit(run.value, run.attribute, spans[s].x - x);
-          x = spans[s].x;
-        }
-        const std::int32_t stop = std::min(end, spans[s].x + spans[s].length);
-        emit(fill_, LWATTR_CHANGED, stop - x);
-        x = stop;
-      } else {
-        emit(run.value, run.attribute, end - x);
-        x = end;
-      }
+  const LWRunRow& row = result_.row(y);
+  if (row.runs && row.count && static_cast<std::uint32_t>(width_) <= ResultRows::kLongestRun) {
+    // The usual case: each span is exactly one run, which only changes its
+    // value and attribute. (In rows wider than the longest run a rewrite
+    // also splits long runs.) Spans are left of the row's end, so the walk
+    // stays inside the row.
+    std::uint32_t i = 0;
+    std::int64_t x = 0;
+    std::uint32_t s = 0;
+    for (; s < count; ++s) {
+      while (x < spans[s].x) x += row.runs[i++].length;
+      if (x != spans[s].x || row.runs[i].length != static_cast<std::uint32_t>(spans[s].length))
+        break;
+      runIndex_[s] = i;
+    }
+    if (s == count) {
+      if (!result_.reserveChanges(count)) return false;
+      LWRun* runs = result_.runsOf(y);
+      for (s = 0; s < count; ++s) result_.change(y, runs[runIndex_[s]], fill_, LWATTR_CHANGED);
+      return true;
     }
   }
+  // Otherwise the row is rewritten.
+  const LWRun whole{0, 0, static_cast<std::uint32_t>(width_)};
+  const bool empty = !row.runs || row.count == 0;
+  const LWRun* runs = empty ? &whole : row.runs;
+  const std::uint32_t runCount = empty ? 1 : row.count;
+
+  // Runs outside the spans are copied as they are, in blocks; a painted
+  // piece joins a neighbour of the same value and attribute.
+  std::uint32_t out = 0;
+  auto emit = [&](std::uint32_t value, std::uint32_t attribute, std::uint32_t length) {
+    if (out > 0 && painted_[out - 1].value == value && painted_[out - 1].attribute == attribute)
+      painted_[out - 1].length += length;
+    else
+      painted_[out++] = LWRun{value, attribute, length};
+  };
+  auto copyRuns = [&](std::uint32_t from, std::uint32_t to) {
+    if (from == to) return;
+    emit(runs[from].value, runs[from].attribute, runs[from].length);
+    ++from;
+    std::memcpy(painted_ + out, runs + from, sizeof(LWRun) * (to - from));
+    out += to - from;
+  };
+  std::uint32_t i = 0;  // runs[i] starts at pixel x
+  std::int64_t x = 0;
+  for (std::uint32_t s = 0; s < count; ++s) {
+    const std::int64_t start = spans[s].x;
+    const std::int64_t end = start + spans[s].length;
+    const std::uint32_t from = i;
+    while (x + runs[i].length <= start) x += runs[i++].length;
+    copyRuns(from, i);
+    if (start > x) emit(runs[i].value, runs[i].attribute, static_cast<std::uint32_t>(start - x));
+    emit(fill_, LWATTR_CHANGED, static_cast<std::uint32_t>(spans[s].length));
+    while (i < runCount && x + runs[i].length <= end) x += runs[i++].length;
+    if (i < runCount && end > x) {
+      emit(runs[i].value, runs[i].attribute, static_cast<std::uint32_t>(x + runs[i].length - end));
+      x += runs[i++].length;
+    }
+  }
+  copyRuns(i, runCount);
   return result_.write(y, painted_, out);
 }
 
 std::uint32_t PinholeFill::carryUp(std::uint32_t y, const Span* painted,
                                    std::uint32_t count) noexcept {
-  const std::uint32_t aboveCount = findSpans(candidates_[y - 1], width_, target_, above_);
+  // Spans right of the last painted one cannot overlap it.
+  const std::int32_t reach = painted[count - 1].x + painted[count - 1].length;
+  const std::uint32_t aboveCount = findSpans(candidates_[y - 1], width_, target_, above_, reach);
   std::uint32_t carried = 0;
   std::uint32_t p = 0;
   for (std::uint32_t a = 0; a < aboveCount && p < count; ++a) {

@@ -8,6 +8,13 @@
 // Every segment of a component has a chain of overlapping segments down to
 // one of its bottom ends, so carrying upward from all bottom ends reaches
 // every segment of the component and nothing else.
+//
+// A span that is exactly one run of the row is recoloured in place; any
+// other row is rewritten, merged, with long runs split. The rows searched
+// may be the rows painted: painting a component takes only its own spans
+// out of the target colour (components never touch), and when a
+// component's seeds fall into two passes, the second stops below the part
+// painted by the first, above which everything was painted with it.
 #include <cstdint>
 
 #include "LWRun.h"
@@ -51,11 +58,12 @@ class PinholeFill {
   std::uint32_t target_;
   std::uint32_t fill_;
 
-  Span* paint_ = nullptr;     // spans painted in the current row
-  Span* carried_ = nullptr;   // spans carried up into the current row
-  Span* above_ = nullptr;     // target spans of the row above
-  LWRun* merged_ = nullptr;   // the current result row, merged
-  LWRun* painted_ = nullptr;  // the current result row after painting
+  Span* paint_ = nullptr;    // spans painted in the current row
+  Span* carried_ = nullptr;  // spans carried up into the current row
+  Span* above_ = nullptr;    // target spans of the row above
+  LWRun* painted_ = nullptr;
+  std::uint32_t* runIndex_ = nullptr;  // run of the current row that each span is  // the current
+                                       // result row after painting
 };
 
 }  // namespace trellin

@@ -7,6 +7,11 @@
 // the written rows into the container, which cannot fail, so an operation
 // either replaces exactly the rows it changed or leaves the container as it
 // was. Rows that were written but not committed are freed with the object.
+//
+// A change that keeps a row's run boundaries (a new value and attribute for
+// one run) is made in place instead, even in the container's own rows; the
+// old words are recorded first and put back when the object goes without a
+// commit. Such a change is visible at once to anyone reading the container.
 #include <cstdint>
 
 #include "CLWData.h"
@@ -38,7 +43,25 @@ class ResultRows {
   /// False when memory runs out; row y is then unchanged.
   bool write(std::uint32_t y, const LWRun* runs, std::uint32_t count) noexcept;
 
-  /// Moves every written row into the container, freeing the rows replaced.
+  /// Runs of row y (as row(y)) for changing in place with change().
+  LWRun* runsOf(std::uint32_t y) noexcept {
+    return written_[y].runs ? written_[y].runs : data_.rows()[y].runs;
+  }
+
+  /// Makes room to record count more in-place changes. False when memory
+  /// runs out.
+  bool reserveChanges(std::uint32_t count) noexcept;
+
+  /// Gives run, one of runsOf(y), a new value and attribute. Room for the
+  /// record must have been reserved.
+  void change(std::uint32_t y, LWRun& run, std::uint32_t value, std::uint32_t attribute) noexcept {
+    if (!written_[y].runs) changes_[changeCount_++] = Change{&run, run.value, run.attribute};
+    run.value = value;
+    run.attribute = attribute;
+  }
+
+  /// Moves every written row into the container, freeing the rows replaced,
+  /// and keeps the changes made in place.
   void commit() noexcept;
 
  private:
@@ -48,8 +71,18 @@ class ResultRows {
     std::uint32_t capacity;
   };
 
+  struct Change {
+    LWRun* run;
+    std::uint32_t value;
+    std::uint32_t attribute;
+  };
+
   CLWData& data_;
   Written* written_ = nullptr;
+  Change* changes_ = nullptr;
+  std::uint32_t changeCount_ = 0;
+  std::uint32_t changeCapacity_ = 0;
+  bool committed_ = false;
 };
 
 }  // namespace trellin

@@ -10,10 +10,10 @@ void releaseRows(LWRunRow* rows, std::uint32_t count) noexcept {
   releaseBytes(rows);
 }
 
-std::uint32_t findSpans(const LWRunRow& row, std::int32_t width, std::uint32_t value,
-                        Span* spans) noexcept {
+std::uint32_t findSpans(const LWRunRow& row, std::int32_t width, std::uint32_t value, Span* spans,
+                        std::int32_t reach) noexcept {
   if (!row.runs || row.count == 0) {
-    if (value != 0) return 0;
+    if (value != 0 || reach <= 0) return 0;
     spans[0] = Span{0, width};
     return 1;
   }
@@ -28,6 +28,7 @@ std::uint32_t findSpans(const LWRunRow& row, std::int32_t width, std::uint32_t v
       if (open) {
         spans[count - 1].length += length;
       } else {
+        if (x >= reach) break;
         spans[count++] = Span{x, length};
         open = true;
       }
@@ -35,24 +36,6 @@ std::uint32_t findSpans(const LWRunRow& row, std::int32_t width, std::uint32_t v
       open = false;
     }
     x += length;
-  }
-  return count;
-}
-
-std::uint32_t readMergedRow(const LWRunRow& row, std::int32_t width, LWRun* out) noexcept {
-  if (!row.runs || row.count == 0) {
-    out[0] = LWRun{0, 0, static_cast<std::uint32_t>(width)};
-    return 1;
-  }
-  std::uint32_t count = 0;
-  for (std::uint32_t i = 0; i < row.count; ++i) {
-    const LWRun& run = row.runs[i];
-    if (count > 0 && out[count - 1].value == run.value &&
-        out[count - 1].attribute == run.attribute) {
-      out[count - 1].length += run.length;
-    } else {
-      out[count++] = run;
-    }
   }
   return count;
 }

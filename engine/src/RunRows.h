@@ -18,14 +18,10 @@ void releaseRows(LWRunRow* rows, std::uint32_t count) noexcept;
 
 /// Writes the maximal spans of row whose pixels all have the given value,
 /// left to right, into spans and returns how many there are. Neighbouring
-/// runs of that value count as one span whatever their attributes. spans
-/// must hold (width + 1) / 2 entries.
-std::uint32_t findSpans(const LWRunRow& row, std::int32_t width, std::uint32_t value,
-                        Span* spans) noexcept;
-
-/// Copies row into out with neighbouring runs of equal value and equal
-/// attribute merged into one, and returns the run count. A row without runs
-/// reads as one run {0, 0, width}. out must hold width runs.
-std::uint32_t readMergedRow(const LWRunRow& row, std::int32_t width, LWRun* out) noexcept;
+/// runs of that value count as one span whatever their attributes. Only the
+/// spans that start before `reach` are found (the last one found may end
+/// past it). spans must hold (width + 1) / 2 entries.
+std::uint32_t findSpans(const LWRunRow& row, std::int32_t width, std::uint32_t value, Span* spans,
+                        std::int32_t reach = INT32_MAX) noexcept;
 
 }  // namespace trellin

@@ -49,25 +49,26 @@ FloodResult floodFillModel(const Gray& image, std::uint8_t target, std::uint8_t 
   return out;
 }
 
-FloodResult runPinhole(const Gray& image, std::uint8_t target, std::uint8_t fill,
-                       std::int32_t largestArea) {
+FloodResult runPinhole(const Gray& image, const std::vector<PinholePass>& passes) {
   FloodResult out{image, std::vector<std::uint8_t>(image.pixels.size(), 0)};
   Data data = makeData();
   EXPECT_EQ(LWDataSetImageData(data.get(), image.width, image.height, image.width, 1,
                                image.pixels.data()),
             1);
-  EXPECT_EQ(LWPinhole(data.get(), imageValue(target), imageValue(fill), largestArea), 1);
+  for (const PinholePass& pass : passes)
+    EXPECT_EQ(
+        LWPinhole(data.get(), imageValue(pass.target), imageValue(pass.fill), pass.largestArea), 1);
   EXPECT_EQ(LWDataReturnImageData(data.get(), image.width, image.height, image.width, 1,
                                   out.image.pixels.data()),
             1);
-  // Pixels of changed runs take the fill colour; a marker different from it
-  // shows which pixels were not written.
-  const std::uint8_t marker = static_cast<std::uint8_t>(fill + 1);
-  std::vector<std::uint8_t> atr(image.pixels.size(), marker);
-  EXPECT_EQ(LWDataReturnImageData_TargetAtr(data.get(), image.width, image.height, image.width, 1,
-                                            LWATTR_CHANGED, atr.data()),
-            1);
-  for (std::size_t i = 0; i < atr.size(); ++i) out.changed[i] = atr[i] != marker;
+  // Over two different markers a written pixel reads the same both times,
+  // an unwritten one does not.
+  std::vector<std::uint8_t> first(image.pixels.size(), 1), second(image.pixels.size(), 2);
+  for (std::vector<std::uint8_t>* atr : {&first, &second})
+    EXPECT_EQ(LWDataReturnImageData_TargetAtr(data.get(), image.width, image.height, image.width, 1,
+                                              LWATTR_CHANGED, atr->data()),
+              1);
+  for (std::size_t i = 0; i < first.size(); ++i) out.changed[i] = first[i] == second[i];
   return out;
 }
 

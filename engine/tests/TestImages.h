@@ -45,12 +45,22 @@ struct FloodResult {
 FloodResult floodFillModel(const Gray& image, std::uint8_t target, std::uint8_t fill,
                            long largestArea);
 
+/// One LWPinhole call, in gray levels.
+struct PinholePass {
+  std::uint8_t target;
+  std::uint8_t fill;
+  std::int32_t largestArea;
+};
+
 /// Sets image into a new container (one byte a pixel, values 0xFFFFFFxx),
-/// runs LWPinhole on the gray levels given and returns the result image and
-/// the pixels LWDataReturnImageData_TargetAtr reports as changed. Fails the
-/// current test when a call reports failure.
-FloodResult runPinhole(const Gray& image, std::uint8_t target, std::uint8_t fill,
-                       std::int32_t largestArea);
+/// runs LWPinhole for each pass in turn and returns the result image and
+/// the pixels LWDataReturnImageData_TargetAtr reports as changed (by the
+/// last pass's fill colour). Fails the current test when a call fails.
+FloodResult runPinhole(const Gray& image, const std::vector<PinholePass>& passes);
+inline FloodResult runPinhole(const Gray& image, std::uint8_t target, std::uint8_t fill,
+                              std::int32_t largestArea) {
+  return runPinhole(image, {{target, fill, largestArea}});
+}
 
 /// The value LWDataSetImageData gives a gray byte.
 constexpr std::int32_t imageValue(std::uint8_t gray) {
