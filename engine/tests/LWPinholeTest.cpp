@@ -65,24 +65,12 @@ TEST(LWPinhole, AreasTouchingTheBorderCountLikeAnyOther) {
   expectPinhole({"#", "#", "#", "."}, 3, {"o", "o", "o", "."});
 }
 
-TEST(LWPinhole, OnlyExactlyTheTargetColourTakesPart) {
-  // Gray 1 .. 254 neither joins an area nor separates it from paper.
-  expectPinhole({"#4#", "...", "#4."}, 1, {"o4o", "...", "o4."});
-  expectPinhole({".4.", "4#4", ".4."}, 1, {".4.", "4o4", ".4."});
-}
-
 TEST(LWPinhole, FillingWithTheTargetColourOnlyMarksTheArea) {
   const Gray image = parseGray({"#..", "...", ".##"});
   const FloodResult result = runPinhole(image, 0, 0, 2);
   EXPECT_EQ(result.image.pixels, image.pixels);
   const std::vector<std::uint8_t> changed = {1, 0, 0, 0, 0, 0, 0, 1, 1};
   EXPECT_EQ(result.changed, changed);
-}
-
-TEST(LWPinhole, WhiteHolesInBlackAreClosed) {
-  const Gray image = parseGray({"#####", "#.#.#", "#####"});
-  const FloodResult result = runPinhole(image, 255, 0, 1);
-  EXPECT_EQ(result.image.pixels, Gray(5, 3, 0).pixels);
 }
 
 TEST(LWPinhole, PaintedRowsAreMergedAndStoredInPiecesOfAtMost65535Pixels) {

@@ -73,10 +73,12 @@ LW_API int32_t LWDataGetWidth(CLWData* data);
 LW_API uint32_t LWDataGetHeight(CLWData* data);
 
 /* ---- Set: replace the content from a pixel buffer -------------------------
- * Refused (0, content unchanged) when width, height, stride or the pointer is
- * 0, and for LWDataSetImageData when bytesPerPixel is 0 or above 4, and when
- * the image is so large that its run arrays could not be sized. Out of memory
- * while building: 0 and the container is empty. */
+ * Each row becomes runs of equal pixels, every run with attribute
+ * LWATTR_NONE. Refused (0, content unchanged) when width, height, stride or
+ * the pointer is 0, for LWDataSetImageData when bytesPerPixel is 0 or above
+ * 4, and when width or height is negative (above 2^31 - 1 as a count) or so
+ * large that its run arrays could not be sized. Out of memory while
+ * building: 0 and the container is empty. */
 LW_API LWBool LWDataSetGrayData(CLWData* data, int32_t width, int32_t height, int32_t stride,
                                 const uint8_t* pixels);
 LW_API LWBool LWDataSetRGBData(CLWData* data, int32_t width, int32_t height, int32_t stride,
@@ -110,8 +112,13 @@ LW_API LWBool LWDataReturnImageData_TargetAtr(CLWData* data, int32_t width, int3
 
 /* Paints every 4-connected area of exactly targetColour that holds at most
  * largestArea pixels with fillColour, marking the painted runs
- * LWATTR_CHANGED. Areas touching the border count like any other; a
- * largestArea of 0 or less paints nothing. */
+ * LWATTR_CHANGED; every other run keeps its value and attribute. Areas
+ * touching the border count like any other; a largestArea of 0 or less
+ * paints nothing. With fillColour equal to targetColour only the marks
+ * change. Colours are in the encoding of the Set function used (gray 0 and
+ * 255 after LWDataSetImageData with one byte a pixel: -256 and -1).
+ * Out of memory: 0, and the content is exactly as before the call. Uses only
+ * memory it allocates: calls on different containers may run at once. */
 LW_API LWBool LWPinhole(CLWData* data, int32_t targetColour, int32_t fillColour,
                         int32_t largestArea);
 
