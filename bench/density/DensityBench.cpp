@@ -21,16 +21,6 @@ bench::GrayPage page;
 std::vector<uint8_t> output;
 tonvale::TonvalePlugin plugin;
 
-straightforward::Settings modeSettings(const tonvale::TonvaleParameter::Record& r) {
-  return {r.TONE_SIZE,
-          r.MASK_CREATE_TH_CONPENSATION,
-          r.MARGIN_RATE,
-          r.ALLOW_DUST_RATE,
-          r.SHADOW_LEVEL_COMPENSATION,
-          r.HIGHLIGHT_LEVEL_COMPENSATION,
-          r.GAMMA};
-}
-
 void runOurs() {
   if (!plugin.executeTonvale(page.pixels.data(), page.width, page.height, page.width,
                              output.data())) {
@@ -42,7 +32,7 @@ void runOurs() {
 void runStraightforward() {
   const auto outcome =
       straightforward::adjust(page.pixels.data(), page.width, page.height, page.width,
-                              output.data(), modeSettings(plugin.parameters().getRecord()));
+                              output.data(), plugin.parameters().getRecord());
   benchmark::DoNotOptimize(outcome);
 }
 

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -103,16 +102,15 @@ class BandWorker {
 
   // Moves the packed counts into the worker's totals.
   void flush() {
-    CoreMaskHistograms& result = totals;
     for (auto& table : packed_) {
       for (int v = 0; v < 256; ++v) {
         const uint64_t packed = table[v];
         const int64_t paper = static_cast<int64_t>(packed & kLowMask);
         const int64_t ink = static_cast<int64_t>(packed >> 32);
-        result.paper[v] += paper;
-        result.paperCount += paper;
-        result.ink[255 - v] += ink;
-        result.inkCount += ink;
+        totals.paper[v] += paper;
+        totals.paperCount += paper;
+        totals.ink[255 - v] += ink;
+        totals.inkCount += ink;
       }
       table.fill(0);
     }

@@ -3,9 +3,10 @@
 // full-page OpenCV call (smoothing, margin crop, histogram, two thresholds,
 // erode, dilate, page copy, AND, two inversions, count, lookup), and the peak
 // search, level search and tone curve are written out directly from their
-// definitions. Slow and memory-hungry on purpose: it is what the library's
-// fused passes must reproduce byte for byte. Used by the tests and the
-// benchmark.
+// definitions. Slow and memory-hungry on purpose: the library's fused passes
+// must reproduce it byte for byte. Used by the tests and the benchmark.
+#include "tonvale/TonvaleParameter.h"
+
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -16,30 +17,16 @@
 
 namespace straightforward {
 
-struct Settings {
-  int toneSize = 3;
-  int compensation = 10;
-  int marginRate = 5;
-  double dustRate = 0.01;
-  int shadow = 50;
-  int highlight = 65;
-  double gamma = 1.0;
-};
+using Record = tonvale::TonvaleParameter::Record;
 
 struct Outcome {
   bool ok = false;
-  int paperPeak = 0;
-  int inkPeak = 0;
-  int whiteLevel = 0;
-  int blackLevel = 0;
-  int blackPoint = 0;
-  int whitePoint = 0;
+  int paperPeak = 0, inkPeak = 0, whiteLevel = 0, blackLevel = 0, blackPoint = 0, whitePoint = 0;
 };
 
 // Peak search over bins first, first + step, ... (last excluded).
 inline int peak(const cv::Mat& hist, int first, int last, int step) {
-  int result = 255;
-  int maximum = 0;
+  int result = 255, maximum = 0;
   for (int i = first; i != last; i += step) {
     const int f = static_cast<int>(hist.at<float>(i));
     if (f > maximum) {
@@ -50,17 +37,36 @@ inline int peak(const cv::Mat& hist, int first, int last, int step) {
   return result;
 }
 
+// Paper core (threshold above t - c, eroded) and ink core (complement of the
+// threshold above o + c, dilated) of the smoothed page.
+inline void cores(const cv::Mat& smooth, int t, int o, int c, cv::Mat& paperCore,
+                  cv::Mat& inkCore) {
+  const cv::Mat ellipse = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(7, 7));
+  cv::Mat paperMask, inkMask, nonInk;
+  cv::threshold(smooth, paperMask, t - c, 255, cv::THRESH_BINARY);
+  cv::erode(paperMask, paperCore, ellipse, cv::Point(3, 3), 1, cv::BORDER_REPLICATE);
+  cv::threshold(smooth, inkMask, o + c, 255, cv::THRESH_BINARY);
+  cv::dilate(inkMask, nonInk, ellipse, cv::Point(3, 3), 1, cv::BORDER_REPLICATE);
+  cv::bitwise_not(nonInk, inkCore);
+}
+
+// Integer gray histogram of an image.
+inline std::array<int64_t, 256> grays(const cv::Mat& image) {
+  std::array<int64_t, 256> hist{};
+  for (int y = 0; y < image.rows; ++y) {
+    const uint8_t* row = image.ptr<uint8_t>(y);
+    for (int x = 0; x < image.cols; ++x) ++hist[row[x]];
+  }
+  return hist;
+}
+
 // Level search: count the mask, AND it with the image, count the grays.
 inline int level(const cv::Mat& image, const cv::Mat& mask, int start, double dust, int level) {
   const long long count = cv::countNonZero(mask);
   if (count == 0) return level;
   cv::Mat anded;
   cv::bitwise_and(mask, image, anded);
-  std::array<long long, 256> hist{};
-  for (int y = 0; y < anded.rows; ++y) {
-    const uint8_t* row = anded.ptr<uint8_t>(y);
-    for (int x = 0; x < anded.cols; ++x) ++hist[row[x]];
-  }
+  const auto hist = grays(anded);
   for (int n = start; n > 128; --n) {
     long long sum = 0;
     for (int k = n; k <= 255; ++k) sum += hist[k];
@@ -70,58 +76,47 @@ inline int level(const cv::Mat& image, const cv::Mat& mask, int start, double du
 }
 
 inline Outcome adjust(const uint8_t* src, int width, int height, int stride, uint8_t* dst,
-                      const Settings& s) {
+                      const Record& r) {
   Outcome out;
   const cv::Mat page(height, width, CV_8UC1, const_cast<uint8_t*>(src),
                      static_cast<size_t>(stride));
   cv::Mat smooth;
   try {
-    cv::GaussianBlur(page, smooth, cv::Size(s.toneSize, s.toneSize), 0, 0, cv::BORDER_REPLICATE);
+    cv::GaussianBlur(page, smooth, cv::Size(r.TONE_SIZE, r.TONE_SIZE), 0, 0, cv::BORDER_REPLICATE);
   } catch (const cv::Exception&) {
     return out;
   }
-
-  const float fraction = static_cast<float>(s.marginRate) / 100.0f;
+  const float fraction = static_cast<float>(r.MARGIN_RATE) / 100.0f;
   const int dx = static_cast<int>(static_cast<double>(fraction) * width);
   const int dy = static_cast<int>(static_cast<double>(fraction) * height);
   if (width - 2 * dx <= 0 || height - 2 * dy <= 0) return out;
   const cv::Mat crop = page(cv::Rect(dx, dy, width - 2 * dx, height - 2 * dy)).clone();
   cv::Mat hist;
-  const int channels[] = {0};
-  const int sizes[] = {256};
+  const int channels[] = {0}, sizes[] = {256};
   const float range[] = {0, 256};
   const float* ranges[] = {range};
   cv::calcHist(&crop, 1, channels, cv::Mat(), hist, 1, sizes, ranges, true, false);
   out.paperPeak = peak(hist, 255, 170, -1);
   out.inkPeak = peak(hist, 0, 85, 1);
 
-  const cv::Mat ellipse = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(7, 7));
-  cv::Mat paperMask, paperCore, inkMask, nonInk;
-  cv::threshold(smooth, paperMask, out.paperPeak - s.compensation, 255, cv::THRESH_BINARY);
-  cv::erode(paperMask, paperCore, ellipse, cv::Point(3, 3), 1, cv::BORDER_REPLICATE);
-  cv::threshold(smooth, inkMask, out.inkPeak + s.compensation, 255, cv::THRESH_BINARY);
-  cv::dilate(inkMask, nonInk, ellipse, cv::Point(3, 3), 1, cv::BORDER_REPLICATE);
+  cv::Mat paperCore, inkCore, inverted;
+  cores(smooth, out.paperPeak, out.inkPeak, r.MASK_CREATE_TH_CONPENSATION, paperCore, inkCore);
   const cv::Mat copy = page.clone();
-
-  const double dust = s.dustRate / 100.0;
+  const double dust = r.ALLOW_DUST_RATE / 100.0;
   out.whiteLevel = level(copy, paperCore, out.paperPeak, dust, 0);
-  cv::Mat inverted, inkCore;
   cv::bitwise_not(page, inverted);
-  cv::bitwise_not(nonInk, inkCore);
   out.blackLevel = 255 - level(inverted, inkCore, 255 - out.inkPeak, dust, 0);
 
-  out.blackPoint = std::clamp(static_cast<int>(out.blackLevel + (s.shadow - 50.0)), 0, 128);
-  out.whitePoint = std::clamp(static_cast<int>(out.whiteLevel - (s.highlight - 50.0)), 129, 255);
-  const double inverseGamma = 1.0 / s.gamma;
+  out.blackPoint =
+      std::clamp(static_cast<int>(out.blackLevel + (r.SHADOW_LEVEL_COMPENSATION - 50.0)), 0, 128);
+  out.whitePoint = std::clamp(
+      static_cast<int>(out.whiteLevel - (r.HIGHLIGHT_LEVEL_COMPENSATION - 50.0)), 129, 255);
+  const double inverseGamma = 1.0 / r.GAMMA;
   if (inverseGamma == 0) return out;
   cv::Mat lut(1, 256, CV_8UC1);
   for (int i = 0; i < 256; ++i) {
-    int v;
-    if (i <= out.blackPoint) {
-      v = 0;
-    } else if (i >= out.whitePoint) {
-      v = 255;
-    } else {
+    int v = i <= out.blackPoint ? 0 : 255;
+    if (i > out.blackPoint && i < out.whitePoint) {
       const double ratio =
           static_cast<double>(i - out.blackPoint) / (out.whitePoint - out.blackPoint);
       v = static_cast<int>(255.0 * std::pow(ratio, 1.0 / inverseGamma));
