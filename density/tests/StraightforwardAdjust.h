@@ -50,14 +50,17 @@ inline void cores(const cv::Mat& smooth, int t, int o, int c, cv::Mat& paperCore
   cv::bitwise_not(nonInk, inkCore);
 }
 
-// Integer gray histogram of an image.
+// Gray histogram of an image (OpenCV counts in single precision, exact up to
+// 2^24 pixels a bin).
 inline std::array<int64_t, 256> grays(const cv::Mat& image) {
-  std::array<int64_t, 256> hist{};
-  for (int y = 0; y < image.rows; ++y) {
-    const uint8_t* row = image.ptr<uint8_t>(y);
-    for (int x = 0; x < image.cols; ++x) ++hist[row[x]];
-  }
-  return hist;
+  cv::Mat hist;
+  const int channels[] = {0}, sizes[] = {256};
+  const float range[] = {0, 256};
+  const float* ranges[] = {range};
+  cv::calcHist(&image, 1, channels, cv::Mat(), hist, 1, sizes, ranges, true, false);
+  std::array<int64_t, 256> counts{};
+  for (int i = 0; i < 256; ++i) counts[i] = static_cast<int64_t>(hist.at<float>(i));
+  return counts;
 }
 
 // Level search: count the mask, AND it with the image, count the grays.
