@@ -107,10 +107,9 @@ class TonvaleParameter {
   const std::string& getIniFilePath() const { return iniFilePath_; }
   void setIniPaths(const std::string& directory, const std::string& filePath);
 
-  /// Checks a mode name and tells the user what is wrong with it (error icon):
-  ///   more than 9 characters: "モード名が長すぎます。（9文字以内）"
-  ///   empty:                  "モード名を入力してください。"
-  ///   contains "*":           "モード名に*が含まれています。"
+  /// Checks a mode name and tells the user what is wrong with it, in this
+  /// order, with the stop icon: more than 9 characters (the message names the
+  /// limit), empty, or containing "*" (the mark of a changed button caption).
   /// Characters are the Unicode code points of the UTF-8 name. Returns true,
   /// without a message, for an acceptable name.
   static bool isSafeModeName(const std::string& name);

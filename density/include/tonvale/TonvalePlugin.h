@@ -7,13 +7,10 @@
 // density button (2..7 presets, 0 and 1 user buttons); executeTonvale(...) on
 // the page; saveLastParameterFromIniFile() when the editor closes.
 //
-// Messages (through common::notice):
-//   adjustment failure: "TODO:エラー処理" (OK button, no icon)
-//   load failure:
-//   "ユーザー設定の読み込みに失敗しました。\nアプリケーションを再インストールすると直る可能性があります。(<code>)"
-//   save failure:
-//   "ユーザー設定の書き込みに失敗しました。\nアプリケーションを再インストールすると直る可能性があります。(<code>)"
-//   (both with the stop icon).
+// Messages go through common::notice: a failed adjustment shows the fixed
+// error text with an OK button and no icon; a failed load or save shows its
+// settings message followed by the error code as "(<code>)", with the stop
+// icon.
 #include "tonvale/TonvaleParameter.h"
 
 #include <cstdint>
@@ -47,7 +44,8 @@ class TonvalePlugin {
   /// Runs the adjustment with the current record on src (height rows of
   /// stride bytes, the first width bytes of each row are pixels) into dst of
   /// the same geometry; dst may be src. Padding bytes of dst are not written.
-  /// On failure shows "TODO:エラー処理", leaves dst untouched and returns false.
+  /// On failure shows the adjustment error message, leaves dst untouched and
+  /// returns false.
   bool executeTonvale(const uint8_t* src, int width, int height, int stride, uint8_t* dst);
 
   /// MODE_NAME of user mode i (0..7) and of user button i (0..1).
