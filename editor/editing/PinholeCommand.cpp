@@ -98,12 +98,6 @@ std::unique_ptr<Command> PinholeCommand::clone() const {
   return std::make_unique<PinholeCommand>(*this);
 }
 
-bool PinholeCommand::insideDisc(int32_t left, int32_t top, uint32_t diameter, int32_t x,
-                                int32_t y) {
-  const Span span = discSpan(left, top, diameter, y);
-  return x >= span.first && x <= span.last;
-}
-
 bool PinholeCommand::execute(UndoHistory* history, Rect& out, ProgressCallback progress,
                              void* user) {
   if (!dustSizeEnabled) dustSize = 0;

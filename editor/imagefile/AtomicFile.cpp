@@ -62,8 +62,8 @@ std::FILE* AtomicFile::openStream() {
 bool AtomicFile::commit() {
   if (fd_ < 0 || committed_) return false;
   struct stat old {};
-  const mode_t mode = ::stat(target_.c_str(), &old) == 0 ? (old.st_mode & 07777)
-                                                          : (0666 & ~currentUmask());
+  const mode_t mode =
+      ::stat(target_.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~currentUmask());
   bool ok = ::fchmod(fd_, mode) == 0 && ::fsync(fd_) == 0;
   ok = ::close(fd_) == 0 && ok;
   fd_ = -1;

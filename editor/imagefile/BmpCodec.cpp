@@ -382,8 +382,6 @@ bool writeBmp(std::FILE* file, const GrayPageView& page, int bitCount) {
 
 bool writeGrayBmp(std::FILE* file, const GrayPageView& page) { return writeBmp(file, page, 8); }
 
-bool writeBilevelBmp(std::FILE* file, const GrayPageView& page) {
-  return writeBmp(file, page, 1);
-}
+bool writeBilevelBmp(std::FILE* file, const GrayPageView& page) { return writeBmp(file, page, 1); }
 
 }  // namespace quillane

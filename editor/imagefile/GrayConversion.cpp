@@ -75,7 +75,8 @@ void rgbRow(const uint8_t* src, int32_t stride, int32_t mode, int32_t channel, i
             uint8_t* gray) {
   switch (mode) {
     case kGrayWeighted:
-      for (int32_t x = 0; x < width; ++x, src += stride) gray[x] = weightedRgb(src[0], src[1], src[2]);
+      for (int32_t x = 0; x < width; ++x, src += stride)
+        gray[x] = weightedRgb(src[0], src[1], src[2]);
       break;
     case kGrayDarkest:
       for (int32_t x = 0; x < width; ++x, src += stride) {
@@ -120,8 +121,7 @@ int TiffGrayConverter::init(SampleModel model, int32_t samplesPerPixel, int32_t 
       break;
   }
   const bool gray = model == SampleModel::BlackIsZero || model == SampleModel::WhiteIsZero;
-  const int32_t colourSamples =
-      gray ? 1 : (model == SampleModel::Cmyk ? 4 : 3);
+  const int32_t colourSamples = gray ? 1 : (model == SampleModel::Cmyk ? 4 : 3);
   if (samplesPerPixel < colourSamples) return pagefile::kGrayModeUnavailable;
   if (mode == kGrayWeighted || mode == kGrayDarkest) {
     if (gray) return pagefile::kGrayModeUnavailable;

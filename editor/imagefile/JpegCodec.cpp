@@ -103,8 +103,7 @@ LoadStatus runJpegRead(std::FILE* file, jpeg_decompress_struct* codec, JpegError
       image->yDpi = codec->Y_density * 2.54;
     }
   }
-  const bool cmyk =
-      codec->jpeg_color_space == JCS_CMYK || codec->jpeg_color_space == JCS_YCCK;
+  const bool cmyk = codec->jpeg_color_space == JCS_CMYK || codec->jpeg_color_space == JCS_YCCK;
   if (cmyk) {
     codec->out_color_space = JCS_CMYK;
   } else if (codec->jpeg_color_space == JCS_GRAYSCALE) {

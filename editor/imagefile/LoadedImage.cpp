@@ -5,7 +5,9 @@
 namespace quillane {
 
 bool LoadedImage::allocate(int32_t w, int32_t h, int32_t c) {
-  clear();
+  pixels.reset();
+  width = height = channels = 0;
+  pitch = 0;
   if (w <= 0 || h <= 0 || c <= 0) return false;
   const size_t rowBytes = static_cast<size_t>(w) * static_cast<size_t>(c);
   // Uninitialised on purpose: every reader writes every byte of every row.

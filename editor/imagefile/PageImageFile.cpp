@@ -87,9 +87,9 @@ uint16_t compressionOfChoice(int32_t choice) {
 }  // namespace
 
 PageImageFile::PageImageFile()
-    : extensions_{{".tif", kFormatTiff}, {".tiff", kFormatTiff}, {".jpg", kFormatJpeg},
-                  {".jpeg", kFormatJpeg}, {".jpe", kFormatJpeg}, {".png", kFormatPng},
-                  {".bmp", kFormatBmp},  {".rle", kFormatBmp}} {}
+    : extensions_{{".tif", kFormatTiff},  {".tiff", kFormatTiff}, {".jpg", kFormatJpeg},
+                  {".jpeg", kFormatJpeg}, {".jpe", kFormatJpeg},  {".png", kFormatPng},
+                  {".bmp", kFormatBmp},   {".rle", kFormatBmp}} {}
 
 PageImageFile::~PageImageFile() { closeTiff(); }
 
@@ -178,8 +178,7 @@ int PageImageFile::probeTiff() {
   }
   if (h.photometric == PHOTOMETRIC_PALETTE) {
     uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
-    if (TIFFGetField(tiff_, TIFFTAG_COLORMAP, &r, &g, &b) != 1 || r == nullptr ||
-        g == nullptr) {
+    if (TIFFGetField(tiff_, TIFFTAG_COLORMAP, &r, &g, &b) != 1 || r == nullptr || g == nullptr) {
       return kNoColorMap;
     }
     if (h.bitsPerSample >= 1 && h.bitsPerSample <= 8) {
@@ -355,8 +354,8 @@ int PageImageFile::saveAs(const std::string& path, int32_t formatKind, int32_t c
                          useDialogChoices);
 }
 
-int PageImageFile::saveWithPercent(const std::string& path, int32_t formatKind,
-                                   int32_t compression, int32_t percent, bool useDialogChoices) {
+int PageImageFile::saveWithPercent(const std::string& path, int32_t formatKind, int32_t compression,
+                                   int32_t percent, bool useDialogChoices) {
   std::string target = path;
   if (useDialogChoices && extensionKind(target) != formatKind) {
     for (const ExtensionEntry& entry : extensions_) {
@@ -367,8 +366,8 @@ int PageImageFile::saveWithPercent(const std::string& path, int32_t formatKind,
     }
   }
   if (protectedTarget(target)) return kCannotOpenForWriting;
-  if (formatKind < kFormatTiff || formatKind > kFormatBmp || page_ == nullptr ||
-      page_->isEmpty() || page_->bytesPerPixel() != 1) {
+  if (formatKind < kFormatTiff || formatKind > kFormatBmp || page_ == nullptr || page_->isEmpty() ||
+      page_->bytesPerPixel() != 1) {
     return kBadFormatKind;
   }
   const GrayPageView view = viewOf(*page_);
@@ -380,8 +379,8 @@ int PageImageFile::saveWithPercent(const std::string& path, int32_t formatKind,
   }
   int result = kSuccess;
   if (formatKind == kFormatTiff) {
-    uint16_t code = useDialogChoices ? compressionOfChoice(compression)
-                                     : static_cast<uint16_t>(compression);
+    uint16_t code =
+        useDialogChoices ? compressionOfChoice(compression) : static_cast<uint16_t>(compression);
     if (code == 0) code = COMPRESSION_NONE;
     result = tiffio::writePage(file.tempPath(), view, bilevel, code, percent);
   } else {

@@ -42,8 +42,8 @@ tiff* open(const std::string& path, const char* mode) {
   return tif;
 }
 
-int writePage(const std::string& path, const GrayPageView& page, bool bilevel,
-              uint16_t compression, int32_t jpegQuality) {
+int writePage(const std::string& path, const GrayPageView& page, bool bilevel, uint16_t compression,
+              int32_t jpegQuality) {
   if (page.pixels == nullptr || page.width <= 0 || page.height <= 0) {
     return pagefile::kBadFormatKind;
   }
@@ -61,7 +61,8 @@ int writePage(const std::string& path, const GrayPageView& page, bool bilevel,
             TIFFSetField(tif, TIFFTAG_FILLORDER, uint16_t{FILLORDER_LSB2MSB}) == 1 &&
             TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, uint16_t{RESUNIT_INCH}) == 1 &&
             TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
-                         static_cast<uint16_t>(oneBit ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_MINISBLACK)) == 1 &&
+                         static_cast<uint16_t>(oneBit ? PHOTOMETRIC_MINISWHITE
+                                                      : PHOTOMETRIC_MINISBLACK)) == 1 &&
             TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<uint16_t>(oneBit ? 1 : 8)) == 1;
   if (ok && page.xDpi > 0.0 && page.yDpi > 0.0) {
     ok = TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<float>(page.xDpi)) == 1 &&

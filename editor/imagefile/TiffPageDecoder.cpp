@@ -72,8 +72,8 @@ class TiffRowSource {
     samplesPerRead_ = separatePlanes ? 1 : samples;
     scale_ = scaleSamples;
     const uint16_t compression = compressionOf(tif);
-    scanlines_ = compression == COMPRESSION_NONE ||
-                 (compression == COMPRESSION_PACKBITS && !separatePlanes);
+    scanlines_ =
+        compression == COMPRESSION_NONE || (compression == COMPRESSION_PACKBITS && !separatePlanes);
     uint32_t rps = 0;
     TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rps);
     rowsPerStrip_ = rps == 0 || rps > height ? height : rps;
@@ -289,8 +289,8 @@ int decodePage(TIFF* tif, const TiffHeader& header, int32_t mode, QuillaneImage&
     // The RGBA reader delivers RGB; gray pages come out with three equal
     // samples, which the weighted formula keeps exactly. CMYK single inks
     // are not available from it.
-    const bool colour = model == SampleModel::Rgb || model == SampleModel::YCbCr ||
-                        model == SampleModel::Cmyk;
+    const bool colour =
+        model == SampleModel::Rgb || model == SampleModel::YCbCr || model == SampleModel::Cmyk;
     int32_t rgbMode = colour ? mode : kGrayWeighted;
     if (model == SampleModel::Cmyk && rgbMode != kGrayWeighted && rgbMode != kGrayDarkest) {
       return pagefile::kGrayModeUnavailable;

@@ -133,10 +133,7 @@ TEST(UndoHistory, PatchNeedsAStep) {
   QuillaneImage page = makePage(8, 8);
   UndoHistory history;
   EXPECT_FALSE(history.addPatch(page, {0, 0, 2, 2}));
-  history.dropLastPatch();  // harmless without a step
   history.beginStep();
-  EXPECT_FALSE(history.addPatch(page, {3, 3, 3, 5}));  // empty rectangle
-  EXPECT_FALSE(history.canUndo());
   EXPECT_TRUE(history.addPatch(page, {0, 0, 2, 2}));
   EXPECT_TRUE(history.canUndo());
   history.beginStep();  // opening or saving a page: nothing to undo any more

@@ -1,7 +1,6 @@
 // Gray conversion formulas on known pixels, for sample rows and reader images.
 #include <gtest/gtest.h>
 
-
 #include "quillane/imagefile/GrayConversion.h"
 #include "quillane/imagefile/PageFileResult.h"
 

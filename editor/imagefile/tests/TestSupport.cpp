@@ -15,8 +15,9 @@
 
 #if defined(__SANITIZE_ADDRESS__)
 // Declared here: g++ ships the sanitizer runtime without this header.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(
-    void (*mallocHook)(const volatile void*, size_t), void (*freeHook)(const volatile void*));
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(const volatile void*,
+                                                                            size_t),
+                                                         void (*freeHook)(const volatile void*));
 #define IMAGEFILE_TEST_HOOKS 1
 #endif
 
@@ -42,7 +43,8 @@ std::vector<uint8_t> readBytes(const std::string& path) {
 
 void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 bool writeTiff(const std::string& path, const TiffSpec& s) {
@@ -66,8 +68,10 @@ bool writeTiff(const std::string& path, const TiffSpec& s) {
   if (s.yResolution > 0) TIFFSetField(tif, TIFFTAG_YRESOLUTION, s.yResolution);
   if (s.resolutionUnit != 0) TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, s.resolutionUnit);
   if (s.fillOrder != 0) TIFFSetField(tif, TIFFTAG_FILLORDER, s.fillOrder);
-  if (!s.red.empty()) TIFFSetField(tif, TIFFTAG_COLORMAP, s.red.data(), s.green.data(), s.blue.data());
-  if (s.subsamplingH != 0) TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, s.subsamplingH, s.subsamplingV);
+  if (!s.red.empty())
+    TIFFSetField(tif, TIFFTAG_COLORMAP, s.red.data(), s.green.data(), s.blue.data());
+  if (s.subsamplingH != 0)
+    TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, s.subsamplingH, s.subsamplingV);
   if (s.compression == COMPRESSION_JPEG) {
     TIFFSetField(tif, TIFFTAG_JPEGQUALITY, 95);
     if (s.jpegRgbInput) TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
@@ -83,8 +87,9 @@ bool writeTiff(const std::string& path, const TiffSpec& s) {
     for (uint32_t first = 0; first < s.height && ok; first += rps) {
       const uint32_t rows = std::min(rps, s.height - first);
       const size_t offset = p * planeBytes + first * scanline;
-      std::vector<uint8_t> strip(s.data.begin() + static_cast<std::ptrdiff_t>(offset),
-                                 s.data.begin() + static_cast<std::ptrdiff_t>(offset + rows * scanline));
+      std::vector<uint8_t> strip(
+          s.data.begin() + static_cast<std::ptrdiff_t>(offset),
+          s.data.begin() + static_cast<std::ptrdiff_t>(offset + rows * scanline));
       ok = TIFFWriteEncodedStrip(tif, TIFFComputeStrip(tif, first, p), strip.data(),
                                  static_cast<tmsize_t>(strip.size())) >= 0;
     }
@@ -235,15 +240,16 @@ std::string compareGray(const quillane::QuillaneImage& page, const std::vector<u
   if (worst <= allowed) return {};
   // Keep both images for a look.
   static int serial = 0;
-  const std::string base = (std::filesystem::temp_directory_path() /
-                            ("imagefile-mismatch-" + std::to_string(::getpid()) + "-" +
-                             std::to_string(serial++)))
-                               .string();
+  const std::string base =
+      (std::filesystem::temp_directory_path() /
+       ("imagefile-mismatch-" + std::to_string(::getpid()) + "-" + std::to_string(serial++)))
+          .string();
   const auto savePgm = [&](const std::string& name, const uint8_t* pixels, int32_t stride) {
     std::ofstream out(name, std::ios::binary);
     out << "P5\n" << page.width() << " " << page.height() << "\n255\n";
     for (int32_t y = 0; y < page.height(); ++y) {
-      out.write(reinterpret_cast<const char*>(pixels + static_cast<size_t>(y) * stride), page.width());
+      out.write(reinterpret_cast<const char*>(pixels + static_cast<size_t>(y) * stride),
+                page.width());
     }
   };
   savePgm(base + "-actual.pgm", page.pixels(), page.stride());

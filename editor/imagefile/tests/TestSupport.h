@@ -36,8 +36,8 @@ struct TiffSpec {
   uint16_t extraSamples = 0;  ///< how many of the samples are alpha
   uint32_t rowsPerStrip = 0;  ///< 0: libtiff's default
   float xResolution = 0, yResolution = 0;
-  uint16_t resolutionUnit = 0;  ///< 0: tag not written
-  uint16_t fillOrder = 0;       ///< 0: tag not written
+  uint16_t resolutionUnit = 0;             ///< 0: tag not written
+  uint16_t fillOrder = 0;                  ///< 0: tag not written
   std::vector<uint16_t> red, green, blue;  ///< colour map
   uint16_t subsamplingH = 0, subsamplingV = 0;
   bool jpegRgbInput = false;  ///< YCbCr JPEG: data are RGB, libtiff converts

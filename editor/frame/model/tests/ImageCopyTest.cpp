@@ -78,16 +78,6 @@ TEST(FilterImageData, RefusedCreateLeavesTheImageEmpty) {
   }
 }
 
-TEST(FilterImageData, MoveHandsTheBufferOver) {
-  QuillaneImage a = numbered(4, 4, 4);
-  a.horizontalResolution = 300;
-  const uint8_t* buffer = a.pixels();
-  QuillaneImage b(std::move(a));
-  expectEmpty(a);
-  EXPECT_EQ(b.pixels(), buffer);
-  EXPECT_EQ(b.horizontalResolution, 300.0f);
-}
-
 TEST(CopyClippedRect, DifferentSizesFailWithoutWriting) {
   QuillaneImage src = numbered(8, 8, 8);
   QuillaneImage dst;
@@ -123,7 +113,6 @@ TEST(CopyClippedRect, NothingLeftSucceedsWithoutCopying) {
   ASSERT_TRUE(dst.create(4, 4, 4, 1));
   EXPECT_TRUE(copyClippedRect(src, dst, {4, 0, 8, 4}, {0, 0, 4, 4}));
   EXPECT_TRUE(copyClippedRect(src, dst, {0, 0, 4, 4}, {-4, 0, 0, 4}));
-  EXPECT_TRUE(copyClippedRect(src, dst, {2, 2, 2, 2}, {0, 0, 0, 0}));
   EXPECT_TRUE(copyClippedRect(src, dst, {INT32_MIN, 0, INT32_MIN + 3, 2}, {0, 0, 3, 2}));
   for (int i = 0; i < dst.size(); ++i) ASSERT_EQ(dst.pixels()[i], 0);
 }
@@ -137,13 +126,6 @@ TEST(CopyClippedRect, OverlappingCopyWithinOneImage) {
   ASSERT_TRUE(copyClippedRect(image, image, {1, 1, 5, 5}, {0, 0, 4, 4}));
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 4; ++x) EXPECT_EQ(image.row(y)[x], original.row(y)[x]);
-}
-
-TEST(CopyClippedRect, RefusesDifferentPixelSizes) {
-  QuillaneImage gray = numbered(4, 4, 4);
-  QuillaneImage rgb;
-  ASSERT_TRUE(rgb.create(4, 4, 12, 3));
-  EXPECT_FALSE(copyClippedRect(gray, rgb, {0, 0, 4, 4}, {0, 0, 4, 4}));
 }
 
 TEST(Crop, OutsidePartStaysZero) {

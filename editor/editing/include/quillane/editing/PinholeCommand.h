@@ -40,7 +40,10 @@ class PinholeCommand : public PaintCommand {
   /// rect: the area in page pixels, or null for the whole page. dustSize:
   /// largest spot area in pixels. wholeRect: every pixel of rect takes part;
   /// false: only the disc of the given diameter whose bounding square starts
-  /// at rect's top left corner.
+  /// at rect's top left corner: centre (left + c/2, top + c/2), radius c/2
+  /// for an even diameter c (the centre then lies between pixels, so offsets
+  /// >= 0 are first lowered by 1) and (c + 1)/2 for an odd one; a pixel is
+  /// inside when dx^2 + dy^2 < r^2.
   /// The two criteria switches are left unset (false); the caller sets both
   /// before executing.
   PinholeCommand(QuillaneImage* image, bool whiteBackground, int threshold, const Rect* rect,
@@ -48,12 +51,6 @@ class PinholeCommand : public PaintCommand {
 
   std::unique_ptr<Command> clone() const override;
   bool execute(UndoHistory* history, Rect& out, ProgressCallback progress, void* user) override;
-
-  /// Whether pixel (x, y) lies in the brush disc of diameter c whose square
-  /// starts at (left, top): centre (left + c/2, top + c/2); radius c/2 for
-  /// even c (the centre then lies between pixels, so offsets >= 0 are first
-  /// lowered by 1) and (c + 1)/2 for odd c; inside when dx^2 + dy^2 < r^2.
-  static bool insideDisc(int32_t left, int32_t top, uint32_t diameter, int32_t x, int32_t y);
 
   Rect rect;                     ///< area to clean, page pixels
   bool whiteBackground;          ///< White mode: paper 255, spots 0

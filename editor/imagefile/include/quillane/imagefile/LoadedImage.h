@@ -30,8 +30,9 @@ struct LoadedImage {
   const uint8_t* row(int32_t y) const { return pixels.get() + static_cast<size_t>(y) * pitch; }
 
   /// Allocates an uninitialised buffer of width x height x channels bytes
-  /// with pitch = width * channels and sets the size fields. False (image left
-  /// empty) when the size is not positive or the memory is not available.
+  /// with pitch = width * channels and sets the size fields; the resolution
+  /// and the CMYK flag are kept. False (no pixels) when the size is not
+  /// positive or the memory is not available.
   bool allocate(int32_t w, int32_t h, int32_t c);
   /// Frees the pixels and sets every field back to its initial value.
   void clear() { *this = LoadedImage{}; }

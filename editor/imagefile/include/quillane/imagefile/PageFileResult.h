@@ -29,7 +29,7 @@ inline constexpr int kCannotOpenForWriting = 1502;  ///< also: target read-only 
 inline constexpr int kWriteFailed = 1503;
 inline constexpr int kFileTooShort = 1504;
 inline constexpr int kNoPath = 1505;
-inline constexpr int kNoColorMap = 2001;     ///< palette TIFF without its colour map
+inline constexpr int kNoColorMap = 2001;    ///< palette TIFF without its colour map
 inline constexpr int kTiffReadFailed = -1;  ///< a strip or scanline could not be delivered
 
 /// The largest page: 6550 x 9080 pixels (B4 at 600 dpi). The limit is on the
