@@ -70,7 +70,6 @@ bool PinholeCore::run() noexcept {
     // Row y is the current row, y + 1 the next one.
     curTag_ = static_cast<std::uint32_t>(y + 1);
     nextTag_ = curTag_ + 1;
-    for (std::uint32_t i = 0; i < curCount_; ++i) cur_[i].state = kOpen;
     buildNextRow(y + 1);
     connect();
     if (!endBranches(y) || !settleNextRow() || !completeComponents(y)) return false;
@@ -149,20 +148,34 @@ void PinholeCore::connect() noexcept {
 
 // A current segment with nothing below it whose component goes on through
 // another segment is a bottom end: it becomes a pending entry and its area
-// moves to the component's first segment in the next row.
+// moves to the component's first segment in the next row. When no segment
+// of the component continues, the component is complete: its segments stay
+// open and their areas are summed for completeComponents().
 bool PinholeCore::endBranches(std::int32_t y) noexcept {
-  const std::uint64_t stamp = continuesStamp_;
+  const std::uint64_t continues = continuesStamp_;
+  const std::uint64_t stamp = ++stamp_;  // sums of completed components
   const int parity = nextTag_ & 1;
+  completing_ = false;
   for (std::uint32_t i = 0; i < curCount_; ++i) {
     Segment& c = cur_[i];
-    if (c.state == kConnected || (c.state == kOpen && c.label == 0)) {
+    if (c.state != kOpen || c.label <= 0) {
       c.state = kDone;
-    } else if (c.state == kOpen && c.label > 0 && labels_[c.label].continuesStamp == stamp) {
+      continue;
+    }
+    Label& label = labels_[c.label];
+    if (label.continuesStamp == continues) {
       c.state = kDone;
       if (!addPending(c.label, y, c)) return false;
       Segment& below = next_[labels_[c.label].lo[parity]];
       below.area = addArea(below.area, c.area);
       c.area = 0;
+    } else {
+      if (label.sumStamp != stamp) {
+        label.sumStamp = stamp;
+        label.sum = 0;
+      }
+      label.sum += c.area;
+      completing_ = true;
     }
   }
   return true;
@@ -188,12 +201,11 @@ bool PinholeCore::settleNextRow() noexcept {
       if (labels_[n.label].sum > largest_)
         dropLabel(n.label);  // sets n to label 0, done
       else
-        n.state = kDone;
+        n.state = kOpen;  // open again as a current segment in the next step
     } else if (n.state == kOpen) {
       std::int32_t label;
       if (!freshLabel(label)) return false;
       n.label = label;
-      n.state = kDone;
       noteSegment(label, nextTag_ & 1, nextTag_, static_cast<std::int32_t>(j));
     }
   }
@@ -204,17 +216,7 @@ bool PinholeCore::settleNextRow() noexcept {
 // neither has the rest of its component: the component is complete. Small
 // enough, its bottom ends become fill seeds; its label is freed either way.
 bool PinholeCore::completeComponents(std::int32_t y) noexcept {
-  const std::uint64_t stamp = ++stamp_;
-  for (std::uint32_t i = 0; i < curCount_; ++i) {
-    const Segment& c = cur_[i];
-    if (c.state != kOpen || c.label <= 0) continue;
-    Label& label = labels_[c.label];
-    if (label.sumStamp != stamp) {
-      label.sumStamp = stamp;
-      label.sum = 0;
-    }
-    label.sum += c.area;
-  }
+  if (!completing_) return true;
   for (std::uint32_t i = 0; i < curCount_; ++i) {
     Segment& c = cur_[i];
     if (c.state != kOpen || c.label <= 0) continue;

@@ -134,6 +134,7 @@ class PinholeCore {
 
   std::uint64_t stamp_ = 0;
   std::uint64_t continuesStamp_ = 0;  // stamp of the labels continuing below this row
+  bool completing_ = false;           // some component ends in the current row
 };
 
 }  // namespace trellin
