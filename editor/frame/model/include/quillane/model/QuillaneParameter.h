@@ -44,6 +44,12 @@ class QuillaneParameter {
   int32_t& lastGrayThreshold(DustMode mode) {
     return mode == DustMode::White ? lastGrayThresholdWhite : lastGrayThresholdBlack;
   }
+  int32_t lastDustSize(DustMode mode) const {
+    return mode == DustMode::White ? lastDustSizeWhite : lastDustSizeBlack;
+  }
+  int32_t lastGrayThreshold(DustMode mode) const {
+    return mode == DustMode::White ? lastGrayThresholdWhite : lastGrayThresholdBlack;
+  }
   /// Small, medium, large dust area at 600 dpi of a mode.
   const std::array<int32_t, 3>& dustSizePresets(DustMode mode) const {
     return mode == DustMode::White ? dustSizePresetsWhite : dustSizePresetsBlack;
