@@ -32,8 +32,12 @@ class DensityRealPage : public testing::TestWithParam<std::string> {};
 // ink peak is found, ink at or below it becomes pure black, and paper at or
 // above the paper level (the paper peak when no level was found) pure white.
 TEST_P(DensityRealPage, EveryPresetMakesInkBlackAndPaperWhite) {
-  const cv::Mat page = cv::imread(GetParam(), cv::IMREAD_GRAYSCALE);
+  cv::Mat page = cv::imread(GetParam(), cv::IMREAD_GRAYSCALE);
   ASSERT_FALSE(page.empty());
+  // The one newspaper page of 69 million pixels is cut to its upper third,
+  // which keeps the sanitizer build's run short and still holds every kind
+  // of content of the page.
+  if (page.total() > 24'000'000) page = page.rowRange(0, page.rows / 3);
   cv::Mat out(page.size(), CV_8UC1);
   for (int preset = 0; preset < TonvaleParameter::kPresetCount; ++preset) {
     SCOPED_TRACE(testing::Message() << "preset " << preset);
