@@ -10,7 +10,8 @@
 // every segment of the component and nothing else.
 //
 // A span that is exactly one run of the row is recoloured in place; any
-// other row is rewritten, merged, with long runs split. The rows searched
+// other row is rewritten, its painted pieces joined to neighbours of the
+// same value and attribute and runs longer than 65535 pixels split. The rows searched
 // may be the rows painted: painting a component takes only its own spans
 // out of the target colour (components never touch), and when a
 // component's seeds fall into two passes, the second stops below the part

@@ -73,7 +73,7 @@ TEST(LWPinhole, FillingWithTheTargetColourOnlyMarksTheArea) {
   EXPECT_EQ(result.changed, changed);
 }
 
-TEST(LWPinhole, PaintedRowsAreMergedAndStoredInPiecesOfAtMost65535Pixels) {
+TEST(LWPinhole, RowsWiderThanTheLongestRunAreStoredInPiecesOf65535Pixels) {
   const int width = 140000;
   Gray image(width, 2, 255);
   image.at(70000, 0) = 0;
