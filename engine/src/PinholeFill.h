@@ -11,11 +11,12 @@
 //
 // A span that is exactly one run of the row is recoloured in place; any
 // other row is rewritten, its painted pieces joined to neighbours of the
-// same value and attribute and runs longer than 65535 pixels split. The rows searched
-// may be the rows painted: painting a component takes only its own spans
-// out of the target colour (components never touch), and when a
-// component's seeds fall into two passes, the second stops below the part
-// painted by the first, above which everything was painted with it.
+// same value and attribute and runs longer than 65535 pixels split.
+//
+// The rows searched may be the rows painted: painting a component takes
+// only its own spans out of the target colour (components never touch), and
+// when a component's seeds fall into two passes, the second stops below the
+// part painted by the first, above which everything was painted with it.
 #include <cstdint>
 
 #include "LWRun.h"
