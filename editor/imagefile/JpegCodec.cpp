@@ -156,9 +156,11 @@ bool runJpegWrite(std::FILE* file, jpeg_compress_struct* codec, JpegErrorManager
   jpeg_set_defaults(codec);
   jpeg_set_quality(codec, quality < 1 ? 1 : (quality > 100 ? 100 : quality), TRUE);
   codec->write_JFIF_header = TRUE;
+  // Rounded, not truncated: a page read at 299.9994 dpi (11811 pixels a
+  // metre) must stay a 300 dpi page.
   const auto density = [](double dpi) -> UINT16 {
-    if (dpi >= 65535.0) return 65535;
-    return dpi >= 1.0 ? static_cast<UINT16>(dpi) : 0;
+    if (dpi >= 65534.5) return 65535;
+    return dpi >= 0.5 ? static_cast<UINT16>(dpi + 0.5) : 0;
   };
   const UINT16 xDensity = density(page->xDpi);
   const UINT16 yDensity = density(page->yDpi);

@@ -151,7 +151,9 @@ int PageImageFile::probe(const std::string& path) {
 int PageImageFile::probeTiff() {
   closeTiff();
   clearHeader();
+  tiffio::resetErrorCount();
   tiff_ = tiffio::open(path_, "r");
+  if (tiff_ != nullptr && tiffio::errorCount() > 0) closeTiff();
   if (tiff_ == nullptr) return kCannotOpenForReading;
   TiffHeader& h = header_;
   TIFFGetField(tiff_, TIFFTAG_IMAGEWIDTH, &h.width);
@@ -262,8 +264,13 @@ int PageImageFile::probeLoaded(int32_t kind) {
 int PageImageFile::decodeTiff(int32_t mode) {
   if (tiff_ == nullptr || page_ == nullptr) return kUnsupported;
   QuillaneImage& page = *page_;
-  const int result = tiffio::decodePage(tiff_, header_, mode, page);
-  if (result != kSuccess) return result;
+  tiffio::resetErrorCount();
+  int result = tiffio::decodePage(tiff_, header_, mode, page);
+  if (result == kSuccess && tiffio::errorCount() > 0) result = kTiffReadFailed;
+  if (result != kSuccess) {
+    page.release();
+    return result;
+  }
   double x = header_.xResolution, y = header_.yResolution;
   if (!resolutionUsable(x) || header_.resolutionUnit == RESUNIT_NONE) {
     x = y = kDefaultResolution;

@@ -13,8 +13,24 @@ namespace quillane::tiffio {
 
 namespace {
 
-// Swallows a message; returning 1 tells libtiff it was handled.
-int quietHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+thread_local int tErrors = 0;
+
+// Swallow the messages; returning 1 tells libtiff they were handled. Errors
+// are counted.
+int quietWarning(TIFF*, void*, const char*, const char* format, va_list) {
+  // A tag whose data lie outside the file or do not fit its count is
+  // dropped with only a warning; libtiff then reads on with defaults (a
+  // palette page without its colour map becomes a gray page of indices).
+  if (format != nullptr && (std::strstr(format, "IO error") != nullptr ||
+                            std::strstr(format, "Incorrect count") != nullptr)) {
+    ++tErrors;
+  }
+  return 1;
+}
+int countedError(TIFF*, void*, const char*, const char*, va_list) {
+  ++tErrors;
+  return 1;
+}
 
 // The largest single allocation libtiff may make for us: a strip of the
 // largest page with four 16-bit samples, with room to spare.
@@ -34,13 +50,16 @@ tiff* open(const std::string& path, const char* mode) {
   });
   TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
   if (options == nullptr) return nullptr;
-  TIFFOpenOptionsSetErrorHandlerExtR(options, quietHandler, nullptr);
-  TIFFOpenOptionsSetWarningHandlerExtR(options, quietHandler, nullptr);
+  TIFFOpenOptionsSetErrorHandlerExtR(options, countedError, nullptr);
+  TIFFOpenOptionsSetWarningHandlerExtR(options, quietWarning, nullptr);
   TIFFOpenOptionsSetMaxSingleMemAlloc(options, kMaxSingleAllocation);
   TIFF* tif = TIFFOpenExt(path.c_str(), mode, options);
   TIFFOpenOptionsFree(options);
   return tif;
 }
+
+int errorCount() { return tErrors; }
+void resetErrorCount() { tErrors = 0; }
 
 int writePage(const std::string& path, const GrayPageView& page, bool bilevel, uint16_t compression,
               int32_t jpegQuality) {

@@ -17,6 +17,13 @@ namespace quillane::tiffio {
 /// allocations, so a damaged header cannot ask for gigabytes.
 tiff* open(const std::string& path, const char* mode);
 
+/// How many errors libtiff reported on this thread since the last reset. A
+/// file that libtiff opens or reads "successfully" after reporting an error
+/// (a tag it had to drop, a colour map it could not read) is damaged, and
+/// its page would not be the page the file meant.
+int errorCount();
+void resetErrorCount();
+
 /// Fills page (one byte a pixel, stride = width) from the open TIFF whose
 /// header is given, with the gray mode. The resolution is not touched.
 /// Returns 0, 1202, 1001, 5 or -1 (see PageImageFile::decodeTiff).

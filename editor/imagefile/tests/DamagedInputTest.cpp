@@ -36,22 +36,46 @@ std::vector<std::pair<std::string, std::vector<uint8_t>>> validFiles(const TempD
     EXPECT_TRUE(imagefile_test::writeTiff(dir.file(name), spec));
     files.emplace_back(name, readBytes(dir.file(name)));
   };
-  addTiff("gray-lzw.tif", {.width = kW, .height = kH, .compression = COMPRESSION_LZW,
-                           .rowsPerStrip = 5, .data = samples(kW * kH, 1)});
-  addTiff("rgb-planes.tif", {.width = kW, .height = kH, .samples = 3, .photometric = 2,
-                             .compression = COMPRESSION_DEFLATE, .planar = 2, .rowsPerStrip = 4,
+  addTiff("gray-lzw.tif", {.width = kW,
+                           .height = kH,
+                           .compression = COMPRESSION_LZW,
+                           .rowsPerStrip = 5,
+                           .data = samples(kW * kH, 1)});
+  addTiff("rgb-planes.tif", {.width = kW,
+                             .height = kH,
+                             .samples = 3,
+                             .photometric = 2,
+                             .compression = COMPRESSION_DEFLATE,
+                             .planar = 2,
+                             .rowsPerStrip = 4,
                              .data = samples(kW * kH * 3, 2)});
-  addTiff("cmyk-packbits.tif", {.width = kW, .height = kH, .samples = 4, .photometric = 5,
+  addTiff("cmyk-packbits.tif", {.width = kW,
+                                .height = kH,
+                                .samples = 4,
+                                .photometric = 5,
                                 .compression = COMPRESSION_PACKBITS,
                                 .data = samples(kW * kH * 4, 3)});
-  addTiff("bilevel.tif", {.width = kW, .height = kH, .bits = 1, .photometric = 0,
-                          .rowsPerStrip = 3, .data = samples((kW + 7) / 8 * kH, 4)});
-  addTiff("ycbcr-jpeg.tif", {.width = 32, .height = 16, .samples = 3, .photometric = 6,
-                             .compression = COMPRESSION_JPEG, .rowsPerStrip = 16,
-                             .jpegRgbInput = true, .data = samples(32 * 16 * 3, 5)});
+  addTiff("bilevel.tif", {.width = kW,
+                          .height = kH,
+                          .bits = 1,
+                          .photometric = 0,
+                          .rowsPerStrip = 3,
+                          .data = samples((kW + 7) / 8 * kH, 4)});
+  addTiff("ycbcr-jpeg.tif", {.width = 32,
+                             .height = 16,
+                             .samples = 3,
+                             .photometric = 6,
+                             .compression = COMPRESSION_JPEG,
+                             .rowsPerStrip = 16,
+                             .jpegRgbInput = true,
+                             .data = samples(32 * 16 * 3, 5)});
   {
-    imagefile_test::TiffSpec palette{.width = kW, .height = kH, .bits = 8, .photometric = 3,
-                                     .compression = COMPRESSION_LZW, .data = samples(kW * kH, 6)};
+    imagefile_test::TiffSpec palette{.width = kW,
+                                     .height = kH,
+                                     .bits = 8,
+                                     .photometric = 3,
+                                     .compression = COMPRESSION_LZW,
+                                     .data = samples(kW * kH, 6)};
     for (int i = 0; i < 256; ++i) {
       palette.red.push_back(static_cast<uint16_t>(i * 257));
       palette.green.push_back(static_cast<uint16_t>((255 - i) * 257));
@@ -71,20 +95,29 @@ std::vector<std::pair<std::string, std::vector<uint8_t>>> validFiles(const TempD
     EXPECT_TRUE(imagefile_test::writePng(dir.file(name), spec));
     files.emplace_back(name, readBytes(dir.file(name)));
   };
-  addPng("rgb-interlaced.png", {.width = kW, .height = kH, .colorType = PNG_COLOR_TYPE_RGB,
-                                .xPpm = 11811, .yPpm = 11811, .interlace = true,
+  addPng("rgb-interlaced.png", {.width = kW,
+                                .height = kH,
+                                .colorType = PNG_COLOR_TYPE_RGB,
+                                .xPpm = 11811,
+                                .yPpm = 11811,
+                                .interlace = true,
                                 .data = samples(kW * kH * 3, 8)});
-  addPng("gray16.png", {.width = kW, .height = kH, .bitDepth = 16, .data = samples(kW * kH * 2, 9)});
-  addPng("palette.png", {.width = kW, .height = kH, .bitDepth = 4,
-                         .colorType = PNG_COLOR_TYPE_PALETTE, .palette = samples(48, 10),
+  addPng("gray16.png",
+         {.width = kW, .height = kH, .bitDepth = 16, .data = samples(kW * kH * 2, 9)});
+  addPng("palette.png", {.width = kW,
+                         .height = kH,
+                         .bitDepth = 4,
+                         .colorType = PNG_COLOR_TYPE_PALETTE,
+                         .palette = samples(48, 10),
                          .data = samples((kW + 1) / 2 * kH, 11)});
   addPng("gray1.png", {.width = kW, .height = kH, .bitDepth = 1, .data = samples(3 * kH, 12)});
   std::vector<uint8_t> gray256;
-  for (int i = 0; i < 256; ++i) gray256.insert(gray256.end(), {uint8_t(i), uint8_t(i), uint8_t(i), 0});
+  for (int i = 0; i < 256; ++i)
+    gray256.insert(gray256.end(), {uint8_t(i), uint8_t(i), uint8_t(i), 0});
   files.emplace_back("gray8.bmp", imagefile_test::makeBmp(kW, kH, 8, 0, gray256,
                                                           samples(24 * kH, 13), 11811, 11811));
-  files.emplace_back("rgb24.bmp", imagefile_test::makeBmp(kW, -static_cast<int32_t>(kH), 24, 0,
-                                                          {}, samples(72 * kH, 14)));
+  files.emplace_back("rgb24.bmp", imagefile_test::makeBmp(kW, -static_cast<int32_t>(kH), 24, 0, {},
+                                                          samples(72 * kH, 14)));
   {
     std::vector<uint8_t> rle;
     for (uint32_t y = 0; y < kH; ++y) {
@@ -123,17 +156,17 @@ Outcome openBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   return outcome;
 }
 
-const std::set<int> kKnownCodes = {0,    pagefile::kUnsupported, 1001, 1003, 1202, 1500,
-                                   1501, 1504,                   2001, -1};
+const std::set<int> kKnownCodes = {
+    0, pagefile::kUnsupported, 1001, 1003, 1202, 1500, 1501, 1504, 2001, -1};
 
 TEST(DamagedInput, CutAndChangedFilesEndWithAResultCode) {
   TempDir dir;
   std::vector<std::string> notices;
-  common::ScopedNoticeHandler quiet([&notices](const std::string& text, common::NoticeIcon,
-                                               common::NoticeButtons) {
-    notices.push_back(text);
-    return common::NoticeAnswer::Ok;
-  });
+  common::ScopedNoticeHandler quiet(
+      [&notices](const std::string& text, common::NoticeIcon, common::NoticeButtons) {
+        notices.push_back(text);
+        return common::NoticeAnswer::Ok;
+      });
   std::mt19937 random(20240601);
   for (const auto& [name, bytes] : validFiles(dir)) {
     SCOPED_TRACE(name);
@@ -149,10 +182,14 @@ TEST(DamagedInput, CutAndChangedFilesEndWithAResultCode) {
     }
     lengths.push_back(bytes.size() - 1);
     for (size_t n : lengths) {
-      const Outcome cut = openBytes(path, std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(n)));
+      const Outcome cut = openBytes(
+          path, std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(n)));
       ASSERT_TRUE(kKnownCodes.count(cut.code)) << "cut at " << n << ": " << cut.code;
-      if (cut.code == 0) ASSERT_EQ(cut.pixels, whole.pixels) << "cut at " << n;
-      else if (n < 2) EXPECT_EQ(cut.code, pagefile::kFileTooShort);
+      if (cut.code == 0) {
+        ASSERT_EQ(cut.pixels, whole.pixels) << "cut at " << n;
+      } else if (n < 2) {
+        EXPECT_EQ(cut.code, pagefile::kFileTooShort);
+      }
     }
 
     // 1 to 4 changed bytes, 120 times.

@@ -55,8 +55,8 @@ void openAndSaveBack(const std::string& path, int32_t expectedWidth, int32_t exp
 
 TEST(RealPage, SmallScansOpenAndSaveBack) {
   const std::string data = IMAGEFILE_TEST_DATA;
-  // A 4-bit colour palette PNG and a colour JPEG, both without resolution.
-  openAndSaveBack(data + "/dreyfus4.png", 329, 400, 3);
+  // A 4-bit palette PNG and a colour JPEG, both without resolution.
+  openAndSaveBack(data + "/dreyfus4.png", 329, 400, 1);  // its palette is gray
   openAndSaveBack(data + "/lyra.036.jpg", 772, 713, 3);
 
   PageImageFile file;

@@ -50,16 +50,14 @@ TEST(Save, RoundTripsThroughEveryWriter) {
     int32_t kind;
     int32_t compression;  // dialog choice
     int32_t level;
-    int allowed;         // largest pixel difference
+    int allowed;  // largest pixel difference
     double dpiTolerance;
   };
-  for (const Case& c : {Case{"none.tif", kFormatTiff, 0, 0, 0, 0.0},
-                        Case{"lzw.tif", kFormatTiff, 1, 0, 0, 0.0},
-                        Case{"zip.tif", kFormatTiff, 2, 0, 0, 0.0},
-                        Case{"jpeg.tif", kFormatTiff, 3, 12, 6, 0.0},
-                        Case{"page.jpg", kFormatJpeg, 0, 12, 6, 0.0},
-                        Case{"page.png", kFormatPng, 0, 0, 0, 0.002},
-                        Case{"page.bmp", kFormatBmp, 0, 0, 0, 0.002}}) {
+  for (const Case& c :
+       {Case{"none.tif", kFormatTiff, 0, 0, 0, 0.0}, Case{"lzw.tif", kFormatTiff, 1, 0, 0, 0.0},
+        Case{"zip.tif", kFormatTiff, 2, 0, 0, 0.0}, Case{"jpeg.tif", kFormatTiff, 3, 12, 6, 0.0},
+        Case{"page.jpg", kFormatJpeg, 0, 12, 6, 0.0}, Case{"page.png", kFormatPng, 0, 0, 0, 0.002},
+        Case{"page.bmp", kFormatBmp, 0, 0, 0, 0.002}}) {
     SCOPED_TRACE(c.name);
     PageImageFile writer;
     QuillaneImage page;
@@ -91,8 +89,8 @@ TEST(Save, RoundTripsThroughEveryWriter) {
 // A bilevel page read from a 1-bit PNG of width 9 at 300 dpi.
 void openBilevelPage(const TempDir& dir, PageImageFile& file, QuillaneImage& page,
                      std::vector<uint8_t>& expected) {
-  imagefile_test::PngSpec spec{.width = 9, .height = 4, .bitDepth = 1, .xPpm = 11811,
-                               .yPpm = 11811};
+  imagefile_test::PngSpec spec{
+      .width = 9, .height = 4, .bitDepth = 1, .xPpm = 11811, .yPpm = 11811};
   expected.assign(9 * 4, 255);
   for (int y = 0; y < 4; ++y) {
     for (int x = 0; x < 9; ++x) {
@@ -101,7 +99,8 @@ void openBilevelPage(const TempDir& dir, PageImageFile& file, QuillaneImage& pag
   }
   spec.data.assign(2 * 4, 0);
   for (int i = 0; i < 36; ++i) {
-    if (expected[i]) spec.data[(i / 9) * 2 + (i % 9) / 8] |= static_cast<uint8_t>(0x80 >> (i % 9 % 8));
+    if (expected[i])
+      spec.data[(i / 9) * 2 + (i % 9) / 8] |= static_cast<uint8_t>(0x80 >> (i % 9 % 8));
   }
   ASSERT_TRUE(imagefile_test::writePng(dir.file("bilevel.png"), spec));
   ASSERT_EQ(openPage(file, page, dir.file("bilevel.png")), 0);
@@ -156,14 +155,14 @@ TEST(Save, ExtensionRules) {
     bool dialog;
     std::string written;
   };
-  for (const Case& c : {Case{"page", kFormatTiff, true, "page.tif"},
-                        Case{"page.TIF", kFormatTiff, true, "page.TIF"},
-                        Case{"page.Tiff", kFormatTiff, true, "page.Tiff"},
-                        Case{"page.jpeg", kFormatJpeg, true, "page.jpeg"},
-                        Case{"page.png", kFormatTiff, true, "page.png.tif"},
-                        Case{"page.txt", kFormatBmp, true, "page.txt.bmp"},
-                        Case{"page.rle", kFormatBmp, true, "page.rle"},
-                        Case{"scan", kFormatPng, false, "scan"}}) {
+  for (const Case& c :
+       {Case{"page", kFormatTiff, true, "page.tif"},
+        Case{"page.TIF", kFormatTiff, true, "page.TIF"},
+        Case{"page.Tiff", kFormatTiff, true, "page.Tiff"},
+        Case{"page.jpeg", kFormatJpeg, true, "page.jpeg"},
+        Case{"page.png", kFormatTiff, true, "page.png.tif"},
+        Case{"page.txt", kFormatBmp, true, "page.txt.bmp"},
+        Case{"page.rle", kFormatBmp, true, "page.rle"}, Case{"scan", kFormatPng, false, "scan"}}) {
     SCOPED_TRACE(c.given);
     PageImageFile file;
     QuillaneImage page;
@@ -183,7 +182,8 @@ TEST(Save, QualityLevels) {
   makePage(page, 300, 300);
   file.setPage(&page);
   const int32_t percent[] = {0, 30, 40, 50, 60, 68, 73, 78, 82, 86, 92, 96, 100};
-  for (int level = 0; level <= 12; ++level) EXPECT_EQ(PageImageFile::qualityPercent(level), percent[level]);
+  for (int level = 0; level <= 12; ++level)
+    EXPECT_EQ(PageImageFile::qualityPercent(level), percent[level]);
   EXPECT_EQ(PageImageFile::qualityPercent(13), 0);
   // 16 * s / 100 rounded: 82 % -> s 36 -> 6; 100 % -> 1; 30 % -> s 166 -> 27;
   // 92 % -> s 16 -> 3.
@@ -280,8 +280,10 @@ TEST(Save, WriteFailingMidwayLeavesTheOldFile) {
     int32_t kind;
     int32_t compression;
   };
-  const Case cases[] = {{"a.tif", kFormatTiff, 0}, {"b.tif", kFormatTiff, 1},
-                        {"c.jpg", kFormatJpeg, 0}, {"d.png", kFormatPng, 0},
+  const Case cases[] = {{"a.tif", kFormatTiff, 0},
+                        {"b.tif", kFormatTiff, 1},
+                        {"c.jpg", kFormatJpeg, 0},
+                        {"d.png", kFormatPng, 0},
                         {"e.bmp", kFormatBmp, 0}};
   PageImageFile file;
   QuillaneImage page;
@@ -307,7 +309,8 @@ TEST(Save, WriteFailingMidwayLeavesTheOldFile) {
   small.rlim_cur = 4096;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
   std::vector<int> results;
-  for (const Case& c : cases) results.push_back(file.saveAs(dir.file(c.name), c.kind, c.compression, 12, true));
+  for (const Case& c : cases)
+    results.push_back(file.saveAs(dir.file(c.name), c.kind, c.compression, 12, true));
   ::setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, oldHandler);
 
@@ -333,9 +336,10 @@ TEST(Save, ResultMessages) {
   EXPECT_EQ(message(1003, MessageVariant::Reading),
             "画像サイズがオーバーしています。6550×9080 ピクセル以下にしてください。\n"
             "B4サイズ(600dpi)に相当します。");
-  EXPECT_EQ(message(1502, MessageVariant::Writing),
-            "書き込みファイルのオープンに失敗しました。ファイルが読み取り専用か隠しファイルになってい"
-            "ないかを確認してください。");
+  EXPECT_EQ(
+      message(1502, MessageVariant::Writing),
+      "書き込みファイルのオープンに失敗しました。ファイルが読み取り専用か隠しファイルになってい"
+      "ないかを確認してください。");
   EXPECT_EQ(message(5, MessageVariant::Reading),
             "ファイルが壊れているか、サポート対象外のファイルです。ファイルを確認してください。");
   EXPECT_EQ(message(1202, MessageVariant::Reading),

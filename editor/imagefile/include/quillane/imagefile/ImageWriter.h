@@ -30,7 +30,7 @@ struct GrayPageView {
 uint32_t pixelsPerMetre(double dpi);
 
 /// Baseline JPEG, 1 component, quality 1..100 (outside: clamped). JFIF
-/// density in dots per inch, the resolutions truncated to whole numbers.
+/// density in dots per inch, the resolutions rounded to whole numbers.
 bool writeGrayJpeg(std::FILE* file, const GrayPageView& page, int quality);
 
 /// 8-bit gray PNG, no interlace; pHYs in pixels a metre.
