@@ -84,7 +84,9 @@ void PinholeCore::buildNextRow(std::int32_t y) noexcept {
   if (y >= static_cast<std::int32_t>(height_)) return;
   const LWRunRow& row = candidates_[y];
   if (!row.runs || row.count == 0) {
-    if (target_ == 0) next_[nextCount_++] = Segment{0, width_, -1, addArea(0, width_), kOpen};
+    if (target_ == 0)
+      next_[nextCount_++] =
+          Segment{0, width_, -1, -1, addArea(0, static_cast<std::uint32_t>(width_)), kOpen};
     return;
   }
   // Maximal spans of the target colour, whatever the runs' attributes.
@@ -94,10 +96,13 @@ void PinholeCore::buildNextRow(std::int32_t y) noexcept {
   for (const LWRun *run = row.runs, *end = row.runs + row.count; run != end; ++run) {
     const std::int32_t length = static_cast<std::int32_t>(run->length);
     if (run->value == target_) {
-      if (open)
+      if (open) {
         next_[count - 1].length += length;
-      else
-        next_[count++] = Segment{x, length, -1, 0, kOpen};
+        next_[count - 1].run = -1;
+      } else {
+        next_[count++] =
+            Segment{x, length, static_cast<std::int32_t>(run - row.runs), -1, 0, kOpen};
+      }
       open = true;
     } else {
       open = false;
@@ -225,14 +230,15 @@ bool PinholeCore::completeComponents(std::int32_t y) noexcept {
     if (label.inUse) {  // first segment of this component in the row
       if (small) {
         for (std::int32_t e = label.pendingHead; e >= 0; e = pending_[e].next)
-          if (!addSeed(pending_[e].row, pending_[e].x, pending_[e].length)) return false;
+          if (!addSeed(Seed{pending_[e].row, pending_[e].x, pending_[e].length, pending_[e].run}))
+            return false;
       }
       freePendingList(c.label);
       freeLabel(c.label);
     }
     c.state = kDone;
     if (small) {
-      if (!addSeed(y, c.x, c.length)) return false;
+      if (!addSeed(Seed{y, c.x, c.length, c.run})) return false;
     } else {
       c.label = 0;
     }
@@ -364,7 +370,7 @@ bool PinholeCore::addPending(std::int32_t label, std::int32_t row,
       return false;
     e = static_cast<std::int32_t>(pendingUsed_++);
   }
-  pending_[e] = Pending{row, segment.x, segment.length, -1};
+  pending_[e] = Pending{row, segment.x, segment.length, segment.run, -1};
   Label& entry = labels_[label];
   if (entry.pendingHead < 0)
     entry.pendingHead = e;
@@ -374,12 +380,12 @@ bool PinholeCore::addPending(std::int32_t label, std::int32_t row,
   return true;
 }
 
-bool PinholeCore::addSeed(std::int32_t row, std::int32_t x, std::int32_t length) noexcept {
+bool PinholeCore::addSeed(const Seed& seed) noexcept {
   if (seedCount_ == seedCapacity_) {
     // Full: paint what is collected, then make room for more.
     if (!flushSeeds() || !growArray(seeds_, seedCapacity_, seedStep_, 0)) return false;
   }
-  seeds_[seedCount_++] = Seed{row, x, length};
+  seeds_[seedCount_++] = seed;
   return true;
 }
 

@@ -53,6 +53,7 @@ class PinholeCore {
   struct Segment {
     std::int32_t x;
     std::int32_t length;
+    std::int32_t run;    // index of the run that is exactly this segment, or -1
     std::int32_t label;  // -1 none yet, 0 too large
     std::uint32_t area;
     std::uint8_t state;
@@ -75,6 +76,7 @@ class PinholeCore {
     std::int32_t row;
     std::int32_t x;
     std::int32_t length;
+    std::int32_t run;
     std::int32_t next;  // next entry of the same label, or of the free list; -1 none
   };
 
@@ -97,7 +99,7 @@ class PinholeCore {
   bool freshLabel(std::int32_t& label) noexcept;
   void renumberLabels() noexcept;
   bool addPending(std::int32_t label, std::int32_t row, const Segment& segment) noexcept;
-  bool addSeed(std::int32_t row, std::int32_t x, std::int32_t length) noexcept;
+  bool addSeed(const Seed& seed) noexcept;
   bool flushSeeds() noexcept;
 
   const LWRunRow* candidates_;

@@ -52,7 +52,7 @@ bool PinholeFill::run(Seed* seeds, std::uint32_t count) noexcept {
       while (c < carriedCount && carried_[c].x < s.x) paint_[paintCount++] = carried_[c++];
       if (c < carriedCount && carried_[c].x == s.x) ++c;
       if (paintCount == 0 || paint_[paintCount - 1].x != s.x)
-        paint_[paintCount++] = {s.x, s.length};
+        paint_[paintCount++] = {s.x, s.length, s.run};
       ++next;
     }
     while (c < carriedCount) paint_[paintCount++] = carried_[c++];
@@ -71,7 +71,20 @@ bool PinholeFill::run(Seed* seeds, std::uint32_t count) noexcept {
 
 bool PinholeFill::paintRow(std::uint32_t y, const Span* spans, std::uint32_t count) noexcept {
   const LWRunRow& row = result_.row(y);
-  if (row.runs && row.count && static_cast<std::uint32_t>(width_) <= ResultRows::kLongestRun) {
+  const bool inPlace = static_cast<std::uint32_t>(width_) <= ResultRows::kLongestRun;
+  if (inPlace && !result_.isWritten(y)) {
+    // The row is still the row searched, so the run indices found while
+    // searching hold: with each span one run, nothing needs walking.
+    std::uint32_t s = 0;
+    while (s < count && spans[s].run >= 0) ++s;
+    if (s == count) {
+      if (!result_.reserveChanges(count)) return false;
+      LWRun* runs = result_.runsOf(y);
+      for (s = 0; s < count; ++s) result_.change(y, runs[spans[s].run], fill_, LWATTR_CHANGED);
+      return true;
+    }
+  }
+  if (inPlace && row.runs && row.count) {
     // The usual case: each span is exactly one run, which only changes its
     // value and attribute. (In rows wider than the longest run a rewrite
     // also splits long runs.) Spans are left of the row's end, so the walk

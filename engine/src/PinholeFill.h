@@ -25,11 +25,13 @@
 
 namespace trellin {
 
-/// A bottom-end segment of a component to fill: its row and its span.
+/// A bottom-end segment of a component to fill: its row and its span, with
+/// the index of the run that is exactly the span in the rows searched, or -1.
 struct Seed {
   std::int32_t row;
   std::int32_t x;
   std::int32_t length;
+  std::int32_t run;
 };
 
 class PinholeFill {

@@ -43,6 +43,10 @@ class ResultRows {
   /// False when memory runs out; row y is then unchanged.
   bool write(std::uint32_t y, const LWRun* runs, std::uint32_t count) noexcept;
 
+  /// Whether row y has been rewritten (so that its runs are no longer the
+  /// container's).
+  bool isWritten(std::uint32_t y) const noexcept { return written_[y].runs != nullptr; }
+
   /// Runs of row y (as row(y)) for changing in place with change().
   LWRun* runsOf(std::uint32_t y) noexcept {
     return written_[y].runs ? written_[y].runs : data_.rows()[y].runs;

@@ -14,7 +14,7 @@ std::uint32_t findSpans(const LWRunRow& row, std::int32_t width, std::uint32_t v
                         std::int32_t reach) noexcept {
   if (!row.runs || row.count == 0) {
     if (value != 0 || reach <= 0) return 0;
-    spans[0] = Span{0, width};
+    spans[0] = Span{0, width, -1};
     return 1;
   }
   std::uint32_t count = 0;
@@ -27,9 +27,10 @@ std::uint32_t findSpans(const LWRunRow& row, std::int32_t width, std::uint32_t v
     if (run->value == value) {
       if (open) {
         spans[count - 1].length += length;
+        spans[count - 1].run = -1;
       } else {
         if (x >= reach) break;
-        spans[count++] = Span{x, length};
+        spans[count++] = Span{x, length, static_cast<std::int32_t>(run - row.runs)};
         open = true;
       }
     } else {

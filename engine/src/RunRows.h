@@ -7,10 +7,12 @@
 
 namespace trellin {
 
-/// Pixels [x, x + length) of one row.
+/// Pixels [x, x + length) of one row; run is the index of the one run that
+/// holds exactly these pixels, or -1 when they are several runs.
 struct Span {
   std::int32_t x;
   std::int32_t length;
+  std::int32_t run;
 };
 
 /// Frees the run array of each of the count rows, then the row array itself.

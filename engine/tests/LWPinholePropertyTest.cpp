@@ -121,6 +121,17 @@ TEST(LWPinholeProperty, MoreComponentsThanTheStartingTablesHold) {
   for (int x = 0; x < 700; ++x) specks.at(x, 250) = 0;
   expectSameAsModel(specks, 0, 255, 3, "grid of specks");
 
+  // A row rebuilt by one fill pass and painted again by a later one: area A
+  // (three white runs after the first call) is painted in the pass that the
+  // 1100 dots below it fill up, bar B, which shares A's row, only in the
+  // final pass.
+  Gray rebuilt(2300, 6, 0);
+  rebuilt.at(0, 1) = rebuilt.at(2, 1) = 255;
+  rebuilt.at(1, 1) = 128;
+  for (int y = 1; y <= 4; ++y) rebuilt.at(10, y) = 255;
+  for (int x = 20; x < 2220; x += 2) rebuilt.at(x, 2) = 255;
+  expectSameAsModel(rebuilt, {{128, 255, 1}, {255, 0, 4}}, "row rebuilt between passes");
+
   // A comb whose 1500 teeth end on different rows: the component keeps more
   // bottom ends waiting than the pending table starts with.
   Gray comb(3001, 40);
