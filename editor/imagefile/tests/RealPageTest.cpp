@@ -117,5 +117,45 @@ TEST_F(SharedRealPages, VariedPagesOpen) {
   }
 }
 
+TEST_F(SharedRealPages, EveryPageOpensAndSavesBackInEveryFormat) {
+  common::ScopedNoticeHandler quiet([](const std::string&, common::NoticeIcon,
+                                       common::NoticeButtons) { return common::NoticeAnswer::Ok; });
+  TempDir dir;
+  int pages = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root_)) {
+    const std::string name = entry.path().string();
+    const std::string extension = entry.path().extension().string();
+    if (extension != ".png" && extension != ".jpg" && extension != ".tif") continue;
+    SCOPED_TRACE(name);
+    PageImageFile file;
+    QuillaneImage page;
+    int probed = 0;
+    const int opened = openPage(file, page, name, kGrayWeighted, &probed);
+    if (name.find("7200x9600") != std::string::npos) {
+      EXPECT_EQ(opened, pagefile::kTooLarge);
+      continue;
+    }
+    ASSERT_EQ(opened, 0);
+    ++pages;
+    const std::vector<uint8_t> original = pixelsOf(page);
+    for (int32_t kind : {kFormatTiff, kFormatJpeg, kFormatPng, kFormatBmp}) {
+      SCOPED_TRACE(kind);
+      ASSERT_EQ(file.saveAs(dir.file("copy"), kind, 1, 8, true), 0);
+      PageImageFile reader;
+      QuillaneImage back;
+      ASSERT_EQ(openPage(reader, back, file.path()), 0);
+      EXPECT_EQ(reader.isBilevel(), file.isBilevel() && kind != kFormatJpeg);
+      if (kind == kFormatJpeg) {
+        EXPECT_EQ(back.width(), page.width());
+      } else {
+        EXPECT_EQ(compareGray(back, original, 0), "");
+      }
+      // PNG and BMP keep whole pixels a metre: within 0.5 / 39.37 dpi.
+      EXPECT_NEAR(back.horizontalResolution, page.horizontalResolution, 0.013);
+    }
+  }
+  EXPECT_GT(pages, 0);
+}
+
 }  // namespace
 }  // namespace quillane

@@ -76,6 +76,30 @@ bool writeTiff(const std::string& path, const TiffSpec& s) {
     TIFFSetField(tif, TIFFTAG_JPEGQUALITY, 95);
     if (s.jpegRgbInput) TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
   }
+  if (s.tileWidth != 0) {
+    TIFFSetField(tif, TIFFTAG_TILEWIDTH, s.tileWidth);
+    TIFFSetField(tif, TIFFTAG_TILELENGTH, s.tileLength);
+    const size_t pixel = s.samples;
+    std::vector<uint8_t> tile(s.tileWidth * s.tileLength * pixel);
+    bool ok = true;
+    for (uint32_t ty = 0; ty < s.height && ok; ty += s.tileLength) {
+      for (uint32_t tx = 0; tx < s.width && ok; tx += s.tileWidth) {
+        std::fill(tile.begin(), tile.end(), 0);
+        for (uint32_t y = 0; y < s.tileLength && ty + y < s.height; ++y) {
+          for (uint32_t x = 0; x < s.tileWidth && tx + x < s.width; ++x) {
+            for (size_t c = 0; c < pixel; ++c) {
+              tile[(y * s.tileWidth + x) * pixel + c] =
+                  s.data[((ty + y) * s.width + tx + x) * pixel + c];
+            }
+          }
+        }
+        ok = TIFFWriteEncodedTile(tif, TIFFComputeTile(tif, tx, ty, 0, 0), tile.data(),
+                                  static_cast<tmsize_t>(tile.size())) >= 0;
+      }
+    }
+    TIFFClose(tif);
+    return ok;
+  }
   const uint32_t rps = s.rowsPerStrip != 0 ? s.rowsPerStrip : TIFFDefaultStripSize(tif, 0);
   TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rps);
   const bool separate = s.planar == PLANARCONFIG_SEPARATE;

@@ -40,7 +40,8 @@ struct TiffSpec {
   uint16_t fillOrder = 0;                  ///< 0: tag not written
   std::vector<uint16_t> red, green, blue;  ///< colour map
   uint16_t subsamplingH = 0, subsamplingV = 0;
-  bool jpegRgbInput = false;  ///< YCbCr JPEG: data are RGB, libtiff converts
+  bool jpegRgbInput = false;               ///< YCbCr JPEG: data are RGB, libtiff converts
+  uint32_t tileWidth = 0, tileLength = 0;  ///< tiles (contiguous 8-bit data only)
   std::vector<uint8_t> data;
 };
 bool writeTiff(const std::string& path, const TiffSpec& spec);

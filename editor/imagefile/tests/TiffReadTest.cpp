@@ -335,6 +335,36 @@ TEST(TiffRead, YCbCrPages) {
   for (int y = 0; y < 16; ++y) EXPECT_NEAR(compressed.page.row(y)[y], weighted, 4);
 }
 
+TEST(TiffRead, TiledPages) {
+  TempDir dir;
+  const uint32_t w = 40, h = 20;
+  TiffSpec gray{
+      .width = w, .height = h, .compression = COMPRESSION_LZW, .tileWidth = 16, .tileLength = 16};
+  gray.data = imagefile_test::patternPage(w, h, 7);
+  Opened g;
+  openTiff(g, dir.file("g.tif"), gray, kGrayAsIs);
+  EXPECT_EQ(g.probe, 1);
+  ASSERT_EQ(g.decode, 0);
+  EXPECT_EQ(compareGray(g.page, gray.data, 0), "");
+
+  TiffSpec rgb{.width = w,
+               .height = h,
+               .samples = 3,
+               .photometric = PHOTOMETRIC_RGB,
+               .tileWidth = 16,
+               .tileLength = 16};
+  std::vector<uint8_t> expected;
+  for (uint8_t v : gray.data) {
+    rgb.data.insert(rgb.data.end(), {v, static_cast<uint8_t>(255 - v), 3});
+    expected.push_back(std::min<uint8_t>({v, static_cast<uint8_t>(255 - v), 3}));
+  }
+  Opened c;
+  openTiff(c, dir.file("c.tif"), rgb, kGrayDarkest);
+  EXPECT_EQ(c.probe, 3);
+  ASSERT_EQ(c.decode, 0);
+  EXPECT_EQ(compareGray(c.page, expected, 0), "");
+}
+
 TEST(TiffRead, ProbeRefusesWhatItCannotShow) {
   TempDir dir;
   TiffSpec lab{.width = kW, .height = kH, .samples = 3, .photometric = PHOTOMETRIC_CIELAB};

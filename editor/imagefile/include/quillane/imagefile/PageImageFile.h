@@ -87,7 +87,10 @@ class PageImageFile {
   /// Bilevel pages become 0 and 255 (WhiteIsZero inverted, as are gray
   /// WhiteIsZero pages); palettes go through their colour map (16-bit maps
   /// scaled to 8); 16-bit samples keep the high byte, 2 and 4-bit samples are
-  /// scaled to 0..255. Returns 0; 1202 for a compression the page kind does
+  /// scaled to 0..255. Tiled pages and YCbCr pages with chroma subsampling
+  /// are read through libtiff's RGBA reader (a tiled CMYK page then offers
+  /// only the weighted and darkest modes). Returns 0; 1202 for a compression
+  /// the page kind does
   /// not support (bilevel and palette: none, LZW, Deflate, PackBits; others
   /// also JPEG; never CCITT); 1001 for a mode not offered; -1 when libtiff
   /// cannot deliver a strip or scanline; 5 without an open TIFF or page.
