@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
 
 #include "common/FilePath.h"
@@ -41,6 +42,15 @@ AtomicFile::~AtomicFile() {
 }
 
 bool AtomicFile::open() {
+  // A symbolic link is written through: the file it names is replaced, the
+  // link stays.
+  struct stat link {};
+  if (::lstat(target_.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    if (char* resolved = ::realpath(target_.c_str(), nullptr)) {
+      target_ = resolved;
+      std::free(resolved);
+    }
+  }
   const common::FilePath parts = common::FilePath::split(target_);
   std::string pattern = common::joinPath(parts.folder, "." + parts.fileName() + ".XXXXXX");
   const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);

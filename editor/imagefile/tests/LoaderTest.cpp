@@ -132,11 +132,6 @@ TEST(Loader, PngKinds) {
     for (uint8_t v : page) s.data.insert(s.data.end(), {v, 9, 9, 17});
     cases.push_back({"rgba", s, 3, kGrayRed, page, false});
   }
-  {  // gray with alpha
-    PngSpec s{.width = w, .height = h, .colorType = PNG_COLOR_TYPE_GRAY_ALPHA};
-    for (uint8_t v : page) s.data.insert(s.data.end(), {v, 0});
-    cases.push_back({"graya", s, 1, 0, page, false});
-  }
   {  // RGB whose every pixel is gray: reported gray
     PngSpec s{.width = w, .height = h, .colorType = PNG_COLOR_TYPE_RGB};
     for (uint8_t v : page) s.data.insert(s.data.end(), {v, v, v});

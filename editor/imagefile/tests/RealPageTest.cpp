@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <numeric>
 
 #include "TestSupport.h"
 #include "common/Notice.h"
@@ -88,33 +87,6 @@ TEST_F(SharedRealPages, OverLimitPageIsRefusedFromItsHeader) {
   }
   EXPECT_TRUE(page.isEmpty());
   EXPECT_FALSE(file.hasDecodedImage());
-}
-
-TEST_F(SharedRealPages, VariedPagesOpen) {
-  struct Page {
-    const char* name;
-    int probe;
-    bool bilevel;
-    double dpi;
-  };
-  for (const Page& p :
-       {Page{"debian-leptonlib/harmoniam-11.png", 1, true, 300},
-        Page{"debian-leptonlib/cavalerie.11.jpg", 3, false, 75},
-        Page{"github-ocrmypdf/c02-22_huckfinn_p22.jpg", 3, false, 150},
-        Page{"github-ocr-d-assets/SBB0000F29300010000_FILE_0002_IMAGE.tif", 3, false, 300}}) {
-    SCOPED_TRACE(p.name);
-    PageImageFile file;
-    QuillaneImage page;
-    int probed = 0;
-    ASSERT_EQ(openPage(file, page, path(p.name), kGrayWeighted, &probed), 0);
-    EXPECT_EQ(probed, p.probe);
-    EXPECT_EQ(file.isBilevel(), p.bilevel);
-    EXPECT_NEAR(page.horizontalResolution, p.dpi, 0.01);
-    // A scanned page is mostly paper: the mean is light.
-    const double mean =
-        std::accumulate(page.pixels(), page.pixels() + page.size(), 0.0) / page.size();
-    EXPECT_GT(mean, 90.0);
-  }
 }
 
 TEST_F(SharedRealPages, EveryPageOpensAndSavesBackInEveryFormat) {

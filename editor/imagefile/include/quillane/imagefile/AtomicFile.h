@@ -6,7 +6,8 @@
 // ".<name>.XXXXXX"). The caller writes it through fd(), tempPath() or
 // openStream(). commit() flushes it to disk, gives it the target's
 // permissions (a new file: 0666 less the umask), renames it over the target
-// and flushes the folder. Destroying an uncommitted AtomicFile removes the
+// and flushes the folder. A target that is a symbolic link is written
+// through: the file it points to is replaced. Destroying an uncommitted AtomicFile removes the
 // temporary file and leaves the target untouched.
 #include <cstdio>
 #include <string>
