@@ -129,6 +129,14 @@ int PageImageFile::detectFormat(const std::string& path) {
 int PageImageFile::probe(const std::string& path) {
   path_ = path;
   resolutionDefaulted_ = false;
+  // Nothing of an earlier file may carry over (the editor resets first, but
+  // the batch cleaner may probe again on the same object).
+  closeTiff();
+  decoded_.clear();
+  decodedBilevel_ = false;
+  clearHeader();
+  loaderColorKind_ = 0;
+  xResolution_ = yResolution_ = 0.0;
   const int kind = detectFormat(path);
   switch (kind) {
     case kFormatTiff:
