@@ -333,8 +333,8 @@ LoadStatus readBmp(std::FILE* file, LoadedImage& image) {
 
 namespace {
 
-// Writes the headers of an uncompressed bottom-up BMP with a colour table of
-// paletteEntries entries (entry i = palette(i) for all three colours).
+// Writes an uncompressed bottom-up BMP of 8 bits (256 gray entries) or 1 bit
+// (black, white) a pixel, rows padded to 4 bytes.
 bool writeBmp(std::FILE* file, const GrayPageView& page, int bitCount) {
   if (page.pixels == nullptr || page.width <= 0 || page.height <= 0) return false;
   const uint32_t entries = 1u << bitCount;
