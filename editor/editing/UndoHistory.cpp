@@ -41,6 +41,11 @@ void UndoHistory::dropLastPatch() {
   undo_.back()->patches.pop_back();
 }
 
+bool UndoHistory::restoreLastPatch(FilterImageData& page) const {
+  if (undo_.empty() || undo_.back()->patches.empty()) return false;
+  return restore(undo_.back()->patches.back(), page);
+}
+
 Rect UndoHistory::undo(FilterImageData& page) {
   if (undo_.empty()) return Rect::none();
   Step& step = *undo_.back();

@@ -140,5 +140,18 @@ TEST(UndoHistory, PatchNeedsAStep) {
   EXPECT_FALSE(history.canUndo());
 }
 
+TEST(UndoHistory, RestoreLastPatchPutsBackTheNewestSavedPixels) {
+  QuillaneImage page = makePage(12, 12);
+  UndoHistory history;
+  EXPECT_FALSE(history.restoreLastPatch(page));
+  history.beginStep();
+  EXPECT_FALSE(history.restoreLastPatch(page));
+  const std::vector<uint8_t> before = snapshot(page);
+  edit(history, page, {2, 2, 8, 8}, 1, false);
+  ASSERT_TRUE(history.restoreLastPatch(page));
+  EXPECT_EQ(snapshot(page), before);
+  EXPECT_TRUE(history.canUndo());  // the patch stays until dropped
+}
+
 }  // namespace
 }  // namespace quillane

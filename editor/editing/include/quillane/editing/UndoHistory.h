@@ -48,6 +48,11 @@ class UndoHistory {
   /// there is no step or the step has no patch.
   void dropLastPatch();
 
+  /// Copies the newest patch of the newest undo step back into page (a
+  /// command that fails after it began writing puts the pixels back before it
+  /// drops its patch). False when there is no such patch or the copy fails.
+  bool restoreLastPatch(FilterImageData& page) const;
+
   /// Undoes the newest undo step on page and returns the union of the
   /// restored rectangles, or Rect::none() when there is no undo step, the
   /// step holds no patch (it is consumed all the same), or memory runs out
