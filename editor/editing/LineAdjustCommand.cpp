@@ -22,6 +22,9 @@ bool LineAdjustCommand::execute(UndoHistory* history, Rect& out, ProgressCallbac
   if (!report(progress, user, 0)) return false;
   if (image == nullptr || image->isEmpty() || densityPlugin == nullptr) return false;
   QuillaneImage& page = *image;
+  // The adjustment reads one gray byte a pixel; a gray-and-alpha page would
+  // have its alpha bytes taken for grays.
+  if (page.bytesPerPixel() != 1) return false;
   const Rect r{0, 0, page.width(), page.height()};
 
   if (history && !history->addPatch(page, r)) return false;

@@ -190,6 +190,8 @@ TEST(LineAdjustCommand, AdjustsTheWholePage) {
   EXPECT_EQ(snapshot(page), expected);
   Rect out;
   EXPECT_FALSE(LineAdjustCommand(&page, nullptr).execute(nullptr, out, nullptr, nullptr));
+  QuillaneImage grayAlpha = makePage(64, 48, 2);
+  EXPECT_FALSE(LineAdjustCommand(&grayAlpha, &density).execute(nullptr, out, nullptr, nullptr));
 }
 
 TEST(LineAdjustCommand, FailedAdjustmentKeepsThePixelsAndOneWholePageStep) {

@@ -3,8 +3,8 @@
 // density library, with the mode its plug-in object currently holds.
 //
 // Execute:
-//  1. out is emptied; progress(0); false when the page is empty or there is
-//     no plug-in object;
+//  1. out is emptied; progress(0); false when the page is empty, has more
+//     than one byte a pixel, or there is no plug-in object;
 //  2. saves the whole page into the history (when given); false when that
 //     fails;
 //  3. runs TonvalePlugin::executeTonvale on the page into a buffer of the
