@@ -11,6 +11,7 @@
 #include <QPolygon>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "quillane/model/Rect.h"
@@ -63,7 +64,9 @@ BrushMask renderStroke(const std::vector<QPointF>& points, int32_t penWidth, QSi
   QImage image(static_cast<int>(box.width()), static_cast<int>(box.height()),
                QImage::Format_Grayscale8);
   if (image.isNull()) return mask;
-  image.fill(255);
+  // One plain fill: QImage::fill hands large images to worker threads, whose
+  // hand-offs cost more than the fill itself.
+  std::memset(image.bits(), 255, static_cast<size_t>(image.sizeInBytes()));
   mask.origin = QPoint(box.left, box.top);
 
   if (stroke.size() == 1 && pen == 1) {

@@ -1,12 +1,14 @@
 // Rim smoothing; see RimSmoothing.h.
 //
 // The band is found on a mask of the region: a Laplacian (8 at the centre, -1
-// around) leaves a non-zero value exactly on region pixels with a neighbour
-// outside the region, and one dilation with the cross widens that line to
-// both sides. The mask covers only M, the work rectangle W grown by one more
-// pixel (within the page): the filters computing W read one pixel beyond it,
-// and there the mask is 0 just as a page-sized mask would be, so the band is
-// the same as one found on a page-sized mask.
+// around) is positive exactly on region pixels with a neighbour outside the
+// region, and one dilation with the cross widens that line to both sides.
+// Only whether a value is 0 matters, so both steps are done as byte logic on
+// the 0/255 mask (findBand), giving the pixels the kernel filter and the
+// morphology would. The mask covers only M, the work rectangle W grown by one
+// more pixel (within the page): the steps computing W read one pixel beyond
+// it, and there the mask is 0 just as a page-sized mask would be, so the band
+// is the same as one found on a page-sized mask.
 #include "quillane/editing/RimSmoothing.h"
 
 #include <algorithm>
@@ -16,7 +18,6 @@
 
 #include "quillane/editing/SmoothingKernel.h"
 #include "quillane/editing/mcFilterKernel.h"
-#include "quillane/editing/mcMorphology.h"
 #include "quillane/model/Rect.h"
 
 namespace quillane {
@@ -54,16 +55,49 @@ void paintRuns(const mcRegion& region, Plane& mask) {
   }
 }
 
-// The band within w: Laplacian edge of the region, dilated once.
-bool findBand(Plane& mask, const Rect& w) {
-  static const mcFilterKernel laplacian(3, 3, {-1, -1, -1, -1, 8, -1, -1, -1, -1});
-  const Rect local = mask.local(w);
-  if (!laplacian.apply(mask.width, mask.bytes.data(), mask.height, mask.width, &local, nullptr, 0,
-                       1))
-    return false;
-  mcMorphology dilation(3, 3);
-  return dilation.apply(mask.bytes.data(), mask.width, mask.height, mask.width,
-                        mcMorphology::Dilate, &local, 1);
+// The band within w, written over the region mask (0 elsewhere). First the
+// edge: region pixels with a neighbour of the 8 outside the region, which is
+// where the Laplacian is positive (a region pixel with all 8 neighbours in
+// the region gives exactly 0, any other region pixel at least 255 / 16, and a
+// pixel outside the region gives at most 0). Then one dilation of the edge
+// with the cross. Beyond the page edge the edge pixel repeats, as the
+// filters' replicated border does; M holds every other neighbour that is
+// read.
+void findBand(Plane& mask, const Rect& w) {
+  Plane edge(mask.area);
+  const int32_t mw = mask.width;
+  const int32_t x0 = w.left - mask.area.left, x1 = w.right - mask.area.left;
+  const int32_t y0 = w.top - mask.area.top, y1 = w.bottom - mask.area.top;
+  auto row = [](Plane& plane, int32_t y) {
+    y = std::clamp(y, 0, plane.height - 1);
+    return plane.bytes.data() + static_cast<int64_t>(y) * plane.width;
+  };
+  // Rows padded by one byte on each side (index + 1), so the inner loops
+  // need no clamping and vectorise.
+  std::vector<uint8_t> padded(static_cast<size_t>(mw) + 2);
+  uint8_t* __restrict p = padded.data();
+  for (int32_t y = y0; y < y1; ++y) {
+    const uint8_t* __restrict up = row(mask, y - 1);
+    const uint8_t* __restrict cur = row(mask, y);
+    const uint8_t* __restrict down = row(mask, y + 1);
+    // p[x + 1]: the column of x is in the region on all three rows.
+    const int32_t a = std::max(x0 - 1, 0), b = std::min(x1 + 1, mw);
+    for (int32_t x = a; x < b; ++x) p[x + 1] = up[x] & cur[x] & down[x];
+    p[0] = p[1];
+    p[mw + 1] = p[mw];
+    uint8_t* __restrict out = row(edge, y);
+    for (int32_t x = x0; x < x1; ++x)
+      out[x] = static_cast<uint8_t>(cur[x] & ~(p[x] & p[x + 1] & p[x + 2]));
+  }
+  for (int32_t y = y0; y < y1; ++y) {
+    const uint8_t* __restrict up = row(edge, y - 1);
+    const uint8_t* __restrict down = row(edge, y + 1);
+    std::memcpy(p + 1, row(edge, y), static_cast<size_t>(mw));
+    p[0] = p[1];
+    p[mw + 1] = p[mw];
+    uint8_t* __restrict out = row(mask, y);
+    for (int32_t x = x0; x < x1; ++x) out[x] = p[x] | p[x + 1] | p[x + 2] | up[x] | down[x];
+  }
 }
 
 bool smoothGrayAlpha(Plane& band, const Rect& w, const mcFilterKernel& kernel, uint8_t* pixels,
@@ -140,7 +174,7 @@ bool smoothRegionRim(const mcRegion& region, uint8_t* pixels, int32_t width, int
   try {
     Plane band(w.grown(1).intersected(page));
     paintRuns(region, band);
-    if (!findBand(band, w)) return false;
+    findBand(band, w);
     const mcFilterKernel kernel = smoothingKernel();
     if (bpp == 1)
       return kernel.applyInRect(width, pixels, height, stride, w, band.at(w.left, w.top),
