@@ -11,7 +11,6 @@
 #include <QPolygon>
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "quillane/model/Rect.h"
@@ -64,9 +63,7 @@ BrushMask renderStroke(const std::vector<QPointF>& points, int32_t penWidth, QSi
   QImage image(static_cast<int>(box.width()), static_cast<int>(box.height()),
                QImage::Format_Grayscale8);
   if (image.isNull()) return mask;
-  // One plain fill: QImage::fill hands large images to worker threads, whose
-  // hand-offs cost more than the fill itself.
-  std::memset(image.bits(), 255, static_cast<size_t>(image.sizeInBytes()));
+  image.fill(255);
   mask.origin = QPoint(box.left, box.top);
 
   if (stroke.size() == 1 && pen == 1) {
