@@ -26,7 +26,8 @@ endif()
 foreach(expected IN ITEMS CreateLWData DeleteLWData LWDataGetWidth LWDataGetHeight
     LWDataSetGrayData LWDataReturnGrayData LWDataSetRGBData LWDataReturnRGBData
     LWDataSetImageData LWDataReturnImageData LWDataReturnImageData_TargetColor
-    LWDataReturnImageData_TargetAtr LWPinhole)
+    LWDataReturnImageData_TargetAtr LWPinhole LWChoke LWSpread LWEmphasizeDataSkipping
+    LWColorEmphasize LWDividesCoating LWFilamentation LWFrameInsideSmooth)
   if(NOT expected IN_LIST names)
     message(FATAL_ERROR "libtrellin.so does not export ${expected}")
   endif()

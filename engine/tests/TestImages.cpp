@@ -72,6 +72,32 @@ FloodResult runPinhole(const Gray& image, const std::vector<PinholePass>& passes
   return out;
 }
 
+Data setGray(const Gray& image) {
+  Data data = makeData();
+  EXPECT_EQ(LWDataSetImageData(data.get(), image.width, image.height, image.width, 1,
+                               image.pixels.data()),
+            1);
+  return data;
+}
+
+Gray returnGray(CLWData* data) {
+  Gray out(LWDataGetWidth(data), static_cast<int>(LWDataGetHeight(data)), 7);
+  EXPECT_EQ(LWDataReturnImageData(data, out.width, out.height, out.width, 1, out.pixels.data()), 1);
+  return out;
+}
+
+std::vector<std::uint8_t> attributeMask(CLWData* data, std::int32_t attribute) {
+  const int w = LWDataGetWidth(data);
+  const int h = static_cast<int>(LWDataGetHeight(data));
+  // Over two different markers a written pixel reads the same both times.
+  std::vector<std::uint8_t> first(static_cast<std::size_t>(w) * h, 1), second(first.size(), 2);
+  for (std::vector<std::uint8_t>* atr : {&first, &second})
+    EXPECT_EQ(LWDataReturnImageData_TargetAtr(data, w, h, w, 1, attribute, atr->data()), 1);
+  std::vector<std::uint8_t> mask(first.size());
+  for (std::size_t i = 0; i < mask.size(); ++i) mask[i] = first[i] == second[i];
+  return mask;
+}
+
 std::string describeDifference(const Gray& actual, const Gray& expected) {
   if (actual.pixels == expected.pixels) return "";
   std::ostringstream text;

@@ -67,6 +67,15 @@ constexpr std::int32_t imageValue(std::uint8_t gray) {
   return static_cast<std::int32_t>(0xFFFFFF00u | gray);
 }
 
+/// A new container holding image (LWDataSetImageData, one byte a pixel).
+Data setGray(const Gray& image);
+
+/// The pixels of data (LWDataReturnImageData, one byte a pixel).
+Gray returnGray(CLWData* data);
+
+/// 1 for each pixel whose run has the given attribute, else 0.
+std::vector<std::uint8_t> attributeMask(CLWData* data, std::int32_t attribute);
+
 /// Where the two images differ, as text for a failure message ("" if equal).
 std::string describeDifference(const Gray& actual, const Gray& expected);
 

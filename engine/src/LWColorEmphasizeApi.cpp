@@ -1,0 +1,11 @@
+// LWColorEmphasize: widens one colour to a block grid, keeping the size.
+#include <cstdint>
+
+#include "CLWData.h"
+#include "ColorEmphasize.h"
+#include "trellin/lwdata.h"
+
+extern "C" LW_API LWBool LWColorEmphasize(CLWData* data, int32_t emphasised, double factor) {
+  if (!data || !(factor > 0 && factor <= 1)) return 0;
+  return trellin::emphasize(*data, static_cast<uint32_t>(emphasised), factor, true) ? 1 : 0;
+}
