@@ -51,9 +51,14 @@ struct Row {
   const WorkRun* runs = nullptr;
   std::uint32_t count = 0;
 
-  const WorkRun& at(std::int32_t x) const noexcept {
-    return *std::upper_bound(runs, runs + count, x,
-                             [](std::int32_t v, const WorkRun& r) { return v < r.end; });
+  /// The run holding x, searched from hint, which follows along: a row is
+  /// asked about x positions that move left to right with small steps back.
+  const WorkRun& at(std::int32_t x, std::uint32_t& hint) const noexcept {
+    std::uint32_t i = hint;
+    while (i > 0 && runs[i - 1].end > x) --i;
+    while (runs[i].end <= x) ++i;
+    hint = i;
+    return runs[i];
   }
 };
 
@@ -71,10 +76,9 @@ class Thinner {
  private:
   Row read(std::uint32_t y, WorkRun* into) const noexcept;
   bool inside(std::int32_t x) const noexcept { return x >= 0 && x < width_; }
+  const WorkRun& at(std::int32_t x, int k) const noexcept { return window_[k].at(x, hints_[k]); }
   // Target at (x, row k of the window), outside the image not.
-  bool target(std::int32_t x, int k) const noexcept {
-    return inside(x) && isTarget(window_[k].at(x));
-  }
+  bool target(std::int32_t x, int k) const noexcept { return inside(x) && isTarget(at(x, k)); }
   void thinRow(RowBuilder& out) noexcept;
   void cleanRow(RowBuilder& out) noexcept;
   void thinEnd(std::int32_t x, int side, const WorkRun& self, RowBuilder& out) noexcept;
@@ -87,6 +91,7 @@ class Thinner {
   std::int32_t width_;
   bool keepDots_;
   Row window_[5];  // rows y - 2 ... y + 2
+  mutable std::uint32_t hints_[5] = {};
   bool changed_ = false;
 };
 
@@ -115,13 +120,13 @@ bool Thinner::replacement(std::int32_t x, int side, bool cleanUp, const WorkRun&
     return cleanUp ? !(run.attribute != 0 || run.value == self.value) : !isTarget(run);
   };
   const std::int32_t outer = x + side;
-  if (inside(outer) && usable(window_[2].at(outer))) {
-    with = window_[2].at(outer);
+  if (inside(outer) && usable(at(outer, 2))) {
+    with = at(outer, 2);
     return true;
   }
   for (const int k : {1, 3}) {
-    if (usable(window_[k].at(x))) {
-      with = window_[k].at(x);
+    if (usable(at(x, k))) {
+      with = at(x, k);
       return true;
     }
   }
@@ -204,13 +209,13 @@ void Thinner::cleanRow(RowBuilder& out) noexcept {
     bool onLeft = false, onRight = false;
     for (int p = 0; p < 10; ++p) {
       if (length == 1 && (p == 2 || p == 6)) continue;  // same pixel as p - 1 / p + 1
-      const Position& at = all[p];
-      if (!inside(at.x)) continue;
-      const WorkRun& run = window_[at.k].at(at.x);
+      const Position& pos = all[p];
+      if (!inside(pos.x)) continue;
+      const WorkRun& run = at(pos.x, pos.k);
       if (!(run.attribute != 0 || run.value == self.value)) continue;
       if (count < 2) belongs[count] = p;
       ++count;
-      (at.side < 0 ? onLeft : onRight) = true;
+      (pos.side < 0 ? onLeft : onRight) = true;
     }
     bool end = count <= 1;
     if (count == 2) {
@@ -227,8 +232,8 @@ void Thinner::cleanRow(RowBuilder& out) noexcept {
       }
     } else if (length > 1 && count > 0 && end && !(onLeft && onRight)) {
       const int side = onLeft ? 1 : -1;  // the open side
-      const std::int32_t at = side > 0 ? e - 1 : s;
-      if (replacement(at, side, true, self, with)) {
+      const std::int32_t pixel = side > 0 ? e - 1 : s;
+      if (replacement(pixel, side, true, self, with)) {
         if (side < 0) out.append(with.value, with.attribute, 1);
         out.append(self.value, self.attribute, length - 1);
         if (side > 0) out.append(with.value, with.attribute, 1);
@@ -253,6 +258,7 @@ bool Thinner::round(bool cleanUp) noexcept {
     next = (next + 1) % 5;
     out.clear();
     changed_ = false;
+    for (std::uint32_t& hint : hints_) hint = 0;
     if (cleanUp)
       cleanRow(out);
     else
