@@ -2,6 +2,8 @@
 // ends go in the clean-up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "TestImages.h"
 
 namespace trellin::test {
@@ -88,6 +90,23 @@ TEST(LWFilamentation, AreasThinToConnectedStrokes) {
         }
       }
     EXPECT_GT(black, 2);
+  }
+}
+
+TEST(LWFilamentation, ThinningKeepsAreasConnected) {
+  std::mt19937 random(9);
+  for (int trial = 0; trial < 200; ++trial) {
+    const int w = 8 + static_cast<int>(random() % 30), h = 8 + static_cast<int>(random() % 30);
+    Gray image(w, h);
+    for (int r = 1 + static_cast<int>(random() % 5); r > 0; --r) {
+      const int x0 = static_cast<int>(random() % w), y0 = 2 + static_cast<int>(random() % (h - 4));
+      const int x1 = x0 + static_cast<int>(random() % 12),
+                y1 = y0 + static_cast<int>(random() % 12);
+      for (int y = y0; y <= std::min(y1, h - 3); ++y)
+        for (int x = x0; x <= std::min(x1, w - 1); ++x) image.at(x, y) = 0;
+    }
+    const Gray out = thinned(image, 20, false);
+    ASSERT_EQ(areas(out), areas(image)) << describeDifference(out, image);
   }
 }
 
