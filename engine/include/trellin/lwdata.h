@@ -223,7 +223,8 @@ LW_API LWBool LWColorEmphasize(CLWData* data, int32_t emphasised, double factor)
  * when above 359 (hueStep is taken modulo 360); saturation +=
  * saturationStep and lightness += lightnessStep, each less 0.6 when above
  * 0.8. The colour is the RGB value r + 256 g + 65536 b (the encoding of
- * LWDataSetRGBData) of the hue/lightness/saturation triple, each channel
+ * LWDataSetRGBData) of the hue/lightness/saturation triple, converted with
+ * the results of OpenCV's float HLS-to-RGB conversion, each channel
  * trunc(channel * 255) limited to 0..255. Runs of other colours are not
  * touched. Out of memory: 0, content unchanged. Uses only memory it
  * allocates. */
@@ -234,12 +235,13 @@ LW_API LWBool LWDividesCoating(CLWData* data, int32_t targetColour, int32_t hueS
  * Smooths the outline of lineColour inside one closed area of picture. The
  * area is the 4-connected region of frame (same width and height as
  * picture) holding the point (x, y), together with every 4-connected
- * region of lineColour in picture that reaches into it. Inside it, bumps
- * and dents of the line outline smaller than radius are removed: the line
- * is spread with a circle of radius into the outside of the area, the
- * area's other colour (the first colour other than lineColour found in it,
- * rows from the top) is spread back over the line, and the line is spread
- * again.
+ * region of lineColour in picture that reaches into it. Inside it, spurs
+ * and bumps of the line narrower than twice radius are removed while wider
+ * lines keep their course: the line is spread with a circle of radius into
+ * the outside of the area (so that the area's edge does not wear the line
+ * away), the area's other colour (the first colour other than lineColour
+ * found in it, rows from the top) is spread back over the line, and the
+ * line is spread again.
  *
  * On success *result receives a new container of picture's size that the
  * caller owns and deletes with DeleteLWData: pixels of the area carry
@@ -250,10 +252,11 @@ LW_API LWBool LWDividesCoating(CLWData* data, int32_t targetColour, int32_t hueS
  * everything else 0 (the pixels of picture keep their colours). Not
  * reentrant: shares LWSpread's buffers.
  *
- * 0, with nothing allocated and *result untouched: a null container or
- * result pointer, a lineColour of 0, sizes that differ, (x, y) outside the
- * image, a radius of 0 or less, an area holding only lineColour, or out of
- * memory (the attributes of picture and frame are then unchanged too). */
+ * 0, with *result untouched and picture and frame unchanged, attributes
+ * included: an area holding only lineColour, or out of memory; and, before
+ * anything is allocated, a null container or result pointer, a lineColour
+ * of 0, sizes that differ, (x, y) outside the image or a radius of 0 or
+ * less. */
 LW_API LWBool LWFrameInsideSmooth(CLWData* picture, CLWData* frame, int32_t lineColour, int32_t x,
                                   int32_t y, int32_t radius, CLWData** result);
 
