@@ -13,7 +13,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 build="${1:-build/release}"
-pages=16
+pages=${BENCH_PAGES:-16}
 
 if [ "$build" = "build/release" ]; then
   cmake --preset release >/dev/null
@@ -42,9 +42,14 @@ for jobs in 1 2; do
   wall_ms[$jobs]=$(( (end - start) / 1000000 ))
   peak_kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time$jobs.txt")
   peak_mb[$jobs]=$(( peak_kb / 1024 ))
+  user_s=$(sed -n 's/.*User time (seconds): //p' "$work/time$jobs.txt")
+  sys_s=$(sed -n 's/.*System time (seconds): //p' "$work/time$jobs.txt")
+  # CPU seconds show whether the machine was shared with other work: on an
+  # idle machine --jobs 2 keeps both cores busy (about 200 % CPU).
   awk -v n="$pages" -v ms="${wall_ms[$jobs]}" -v j="$jobs" -v mb="${peak_mb[$jobs]}" \
-    'BEGIN { printf "--jobs %d: %d pages in %.2f s, %.3f pages/s, peak %d MB (%.0f MB a job)\n",
-             j, n, ms / 1000, n * 1000 / ms, mb, mb / j }'
+    -v cpu="$(awk -v u="$user_s" -v s="$sys_s" 'BEGIN { print u + s }')" \
+    'BEGIN { printf "--jobs %d: %d pages in %.2f s, %.3f pages/s, peak %d MB (%.0f MB a job), cpu %.1f s (%.0f %%)\n",
+             j, n, ms / 1000, n * 1000 / ms, mb, mb / j, cpu, cpu * 100000 / ms }'
 done
 
 # Both runs must have written the same files.

@@ -160,6 +160,8 @@ class Parser {
                  " needs --dust white|black");
     conflict(!o.previewDir.empty() && !o.dust, "--preview needs --dust white|black");
     conflict(o.previewOnly && o.previewDir.empty(), "--preview-only needs --preview DIR");
+    conflict(o.tiffCompression && o.formatKind != 0 && o.formatKind != quillane::kFormatTiff,
+             "--compression applies to TIFF output only");
     conflict(o.inPlace && !o.outDir.empty(), "--in-place and --out-dir exclude each other");
     conflict(o.inPlace && o.formatKind != 0,
              "--format cannot be used with --in-place (the page keeps its file)");

@@ -39,6 +39,12 @@ int runBatch(const BatchOptions& options) {
   }
 
   const std::vector<InputPage> pages = listInputs(options.inputs, options.recursive);
+  if (pages.empty()) {
+    // Only empty folders were given: nothing was cleaned, which a script must
+    // not take for success.
+    console.error("no page files in the given folders");
+    return 1;
+  }
   const OutputPlan plan(options, pages);
   const PageJob job(options, *settings, plan);
 

@@ -11,7 +11,8 @@ namespace batch {
 
 /// Runs the cleaning the options ask for and returns the exit status: 0 when
 /// every page was cleaned, 1 when some page failed or was skipped (or the
-/// engine needed for --dust cannot be loaded), 2 for a usage error found
+/// folders given hold no page, or the engine needed for --dust cannot be
+/// loaded), 2 for a usage error found
 /// once the settings are known (an unknown --density mode).
 int runBatch(const BatchOptions& options);
 

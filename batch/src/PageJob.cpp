@@ -170,8 +170,7 @@ PageReport PageJob::run(const InputPage& input, size_t index) const {
   };
   if (densityFirst && settings_.density && !density())
     return finish(PageStatus::Failed, 0, "density adjustment failed");
-  if (options_.dust && !dust())
-    return finish(PageStatus::Failed, 0, "dust removal failed");
+  if (options_.dust && !dust()) return finish(PageStatus::Failed, 0, "dust removal failed");
   if (!densityFirst && settings_.density && !density())
     return finish(PageStatus::Failed, 0, "density adjustment failed");
 

@@ -62,6 +62,8 @@ TEST_F(BatchTool, UsageErrorsExitTwoNamingTheOption) {
       {{"--dust", "white", "--quality", "13", "-o", out, page}, "--quality"},
       {{"--dust", "white", "--format", "gif", "-o", out, page}, "--format"},
       {{"--dust", "white", "--compression", "lzma", "-o", out, page}, "--compression"},
+      {{"--dust", "white", "--format", "png", "--compression", "lzw", "-o", out, page},
+       "--compression"},
       {{"--dust", "white", "--gray", "purple", "-o", out, page}, "--gray"},
       {{"--dust", "white", "--frobnicate", "-o", out, page}, "--frobnicate"},
       {{"--dust", "white", "--jobs"}, "--jobs"},
@@ -121,6 +123,12 @@ TEST_F(BatchTool, FolderInputSortedColourPagesSkippedUnlessGray) {
   EXPECT_TRUE(fs::exists(dir / "deep/c.png"));
   EXPECT_TRUE(fs::exists(dir / "deep/sub/d.png"));
   EXPECT_EQ(loadPage(dir / "deep/c.png").row(10)[15], 0);  // the red channel of cyan
+
+  fs::create_directories(dir / "empty");
+  const RunResult none =
+      runTool(withSettings({"--dust", "white", "-o", dir / "out", dir / "empty"}));
+  EXPECT_EQ(none.exitCode, 1);
+  EXPECT_NE(none.err.find("no page files"), std::string::npos) << none.err;
 }
 
 TEST_F(BatchTool, ResultsDoNotDependOnTheNumberOfJobs) {
