@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <opencv2/core/utility.hpp>
 #include <optional>
@@ -33,8 +34,9 @@ int runBatch(const BatchOptions& options) {
     return 2;
   }
   if (options.dust && !quillane::EngineBinding::bind()) {
-    console.error("the line-work engine libtrellin.so cannot be loaded from " +
-                  std::string("the program's folder; no dust can be removed"));
+    console.error(
+        "the line-work engine libtrellin.so cannot be loaded from the program's folder; no dust "
+        "can be removed");
     return 1;
   }
 
@@ -65,7 +67,14 @@ int runBatch(const BatchOptions& options) {
   auto work = [&]() {
     for (size_t i = next++; i < pages.size(); i = next++) {
       Console::setCurrentPage(pages[i].path);
-      PageReport report = job.run(pages[i], i);
+      PageReport report;
+      try {
+        report = job.run(pages[i], i);
+      } catch (const std::exception& error) {  // out of memory in a page's bookkeeping
+        report.input = pages[i].path;
+        report.status = PageStatus::Failed;
+        report.message = error.what();
+      }
       Console::setCurrentPage({});
       {
         std::lock_guard lock(mutex);
@@ -78,20 +87,27 @@ int runBatch(const BatchOptions& options) {
   std::vector<std::thread> threads;
   for (size_t t = 0; t < workers; ++t) threads.emplace_back(work);
 
+  // Lines go out in input order; the bar counts every finished page.
   std::vector<PageReport> reported;
   reported.reserve(pages.size());
   console.progress(0, pages.size());
+  size_t shown = 0;
+  std::unique_lock lock(mutex);
   while (reported.size() < pages.size()) {
-    std::unique_lock lock(mutex);
-    finished.wait(lock, [&] { return reports[reported.size()].has_value(); });
-    while (reported.size() < pages.size() && reports[reported.size()]) {
-      reported.push_back(std::move(*reports[reported.size()]));
-      const size_t done = doneCount;
-      lock.unlock();
-      console.page(reported.back(), done, pages.size());
-      lock.lock();
+    finished.wait(lock, [&] { return doneCount != shown; });
+    shown = doneCount;
+    std::vector<PageReport> ready;
+    while (reported.size() + ready.size() < pages.size() && reports[reported.size() + ready.size()])
+      ready.push_back(std::move(*reports[reported.size() + ready.size()]));
+    lock.unlock();
+    for (PageReport& report : ready) {
+      console.page(report, shown, pages.size());
+      reported.push_back(std::move(report));
     }
+    if (ready.empty()) console.progress(shown, pages.size());
+    lock.lock();
   }
+  lock.unlock();
   for (std::thread& t : threads) t.join();
 
   const double seconds =

@@ -29,8 +29,15 @@ struct DustOutcome {
   int32_t threshold = 0;
 };
 
+// Copies from into to, reusing to's buffer when it has the same geometry: a
+// fresh page-sized buffer costs the kernel a cleared page for every page it
+// touches, which for a volume of same-sized pages is work thrown away.
 bool copyImage(const quillane::QuillaneImage& from, quillane::QuillaneImage& to) {
-  if (!to.create(from.width(), from.height(), from.stride(), from.bytesPerPixel())) return false;
+  const bool sameGeometry = !to.isEmpty() && to.width() == from.width() &&
+                            to.height() == from.height() && to.stride() == from.stride() &&
+                            to.bytesPerPixel() == from.bytesPerPixel();
+  if (!sameGeometry && !to.create(from.width(), from.height(), from.stride(), from.bytesPerPixel()))
+    return false;
   std::memcpy(to.pixels(), from.pixels(), static_cast<size_t>(from.size()));
   to.horizontalResolution = from.horizontalResolution;
   to.verticalResolution = from.verticalResolution;
@@ -144,7 +151,9 @@ PageReport PageJob::run(const InputPage& input, size_t index) const {
 
   // 2. Density and dust, in the asked order. The density plug-in is the
   // job's own, holding the record of --density.
-  quillane::QuillaneImage before;
+  // The copy of the page before the dust removal stays with the job's
+  // thread, so the next page of the same size reuses its buffer.
+  thread_local quillane::QuillaneImage before;
   // The preview compares the page before and right after the dust removal;
   // when the density adjustment follows, the removal's result is kept apart.
   quillane::QuillaneImage afterDust;
@@ -164,8 +173,6 @@ PageReport PageJob::run(const InputPage& input, size_t index) const {
     report.pixels = outcome.pixels;
     report.dustSize = outcome.dustSize;
     report.threshold = outcome.threshold;
-    // Without a preview the copy has served the counts.
-    if (options_.previewDir.empty()) before.release();
     return outcome.ok && (!keepAfterDust || copyImage(page, afterDust));
   };
   if (densityFirst && settings_.density && !density())
