@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <png.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,11 +37,42 @@ std::string slurp(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+std::vector<std::string> programArgs(const std::vector<std::string>& args) {
+  std::vector<std::string> argv{TAVELMOR_BATCH_PROGRAM};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
+}
+
+}  // namespace
+
+RunResult runToolOnTerminal(const std::vector<std::string>& args) {
+  std::vector<std::string> argv = programArgs(args);
+  std::vector<char*> raw;
+  for (std::string& a : argv) raw.push_back(a.data());
+  raw.push_back(nullptr);
+  RunResult result;
+  int terminal = -1;
+  const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    ::execv(raw[0], raw.data());
+    ::_exit(127);
+  }
+  if (child < 0) return result;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) result.out.append(buffer, n);
+  ::close(terminal);
+  int status = 0;
+  if (::waitpid(child, &status, 0) == child && WIFEXITED(status))
+    result.exitCode = WEXITSTATUS(status);
+  return result;
+}
+
 RunResult runTool(const std::vector<std::string>& args) {
   TempDir capture;
   const std::string outPath = capture / "out", errPath = capture / "err";
-  std::vector<std::string> argv{TAVELMOR_BATCH_PROGRAM};
-  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<std::string> argv = programArgs(args);
   std::vector<char*> raw;
   for (std::string& a : argv) raw.push_back(a.data());
   raw.push_back(nullptr);

@@ -33,6 +33,10 @@ struct RunResult {
 /// stderr redirected; stderr is no terminal, so no progress bar).
 RunResult runTool(const std::vector<std::string>& args);
 
+/// Runs the built tavelmor-batch with stdout and stderr on one pseudo
+/// terminal and returns all it wrote there (exitCode and out filled).
+RunResult runToolOnTerminal(const std::vector<std::string>& args);
+
 /// The folder holding the shipped settings files of the source tree.
 std::string shippedSettingsFolder();
 

@@ -131,6 +131,21 @@ TEST_F(BatchTool, FolderInputSortedColourPagesSkippedUnlessGray) {
   EXPECT_NE(none.err.find("no page files"), std::string::npos) << none.err;
 }
 
+TEST_F(BatchTool, ProgressBarOnlyOnATerminal) {
+  const std::string page = dir / "p.png";
+  ASSERT_TRUE(savePage(speckledPage(60, 40, 300, 13), page, quillane::kFormatPng));
+  const std::vector<std::string> args =
+      withSettings({"--dust", "white", "--dry-run", page, page, page});
+  const RunResult terminal = runToolOnTerminal(args);
+  EXPECT_EQ(terminal.exitCode, 0);
+  EXPECT_NE(terminal.out.find("] 3/3 pages"), std::string::npos) << terminal.out;
+  EXPECT_NE(terminal.out.find("3 pages: 3 cleaned"), std::string::npos) << terminal.out;
+  const RunResult files = runTool(args);
+  EXPECT_EQ(files.exitCode, 0);
+  EXPECT_EQ(files.err.find("pages"), std::string::npos) << files.err;
+  EXPECT_EQ(files.out.find("/3 pages"), std::string::npos) << files.out;
+}
+
 TEST_F(BatchTool, ResultsDoNotDependOnTheNumberOfJobs) {
   const std::string in = dir / "in";
   fs::create_directories(in);
