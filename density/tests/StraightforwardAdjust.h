@@ -25,10 +25,10 @@ struct Outcome {
 };
 
 // Peak search over bins first, first + step, ... (last excluded).
-inline int peak(const cv::Mat& hist, int first, int last, int step) {
+inline int peak(const std::array<int64_t, 256>& hist, int first, int last, int step) {
   int result = 255, maximum = 0;
   for (int i = first; i != last; i += step) {
-    const int f = static_cast<int>(hist.at<float>(i));
+    const int f = static_cast<int>(hist[i]);
     if (f > maximum) {
       result = i;
       maximum = maximum == 0 ? f / 2 : f;
@@ -93,12 +93,7 @@ inline Outcome adjust(const uint8_t* src, int width, int height, int stride, uin
   const int dx = static_cast<int>(static_cast<double>(fraction) * width);
   const int dy = static_cast<int>(static_cast<double>(fraction) * height);
   if (width - 2 * dx <= 0 || height - 2 * dy <= 0) return out;
-  const cv::Mat crop = page(cv::Rect(dx, dy, width - 2 * dx, height - 2 * dy)).clone();
-  cv::Mat hist;
-  const int channels[] = {0}, sizes[] = {256};
-  const float range[] = {0, 256};
-  const float* ranges[] = {range};
-  cv::calcHist(&crop, 1, channels, cv::Mat(), hist, 1, sizes, ranges, true, false);
+  const auto hist = grays(page(cv::Rect(dx, dy, width - 2 * dx, height - 2 * dy)).clone());
   out.paperPeak = peak(hist, 255, 170, -1);
   out.inkPeak = peak(hist, 0, 85, 1);
 
