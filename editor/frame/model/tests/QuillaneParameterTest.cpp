@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/IniFile.h"
@@ -62,7 +63,7 @@ class SettingsFile : public ::testing::Test {
   QuillaneParameter parameter_;
 };
 
-TEST_F(SettingsFile, ShippedFileLoadsTheDefaults) {
+TEST_F(SettingsFile, ShippedFileLoadsTheDefaultsAndValuesLandInTheirFields) {
   QuillaneParameter defaults;
   parameter_.brushSize = 7;
   parameter_.customColours[3] = 0x123456;
@@ -71,13 +72,11 @@ TEST_F(SettingsFile, ShippedFileLoadsTheDefaults) {
   EXPECT_EQ(parameter_.customColours, defaults.customColours);
   EXPECT_EQ(parameter_.dustSizePresetsWhite, defaults.dustSizePresetsWhite);
   EXPECT_EQ(parameter_.grayThresholdPresetsBlack, defaults.grayThresholdPresetsBlack);
-  EXPECT_EQ(parameter_.dustColourRed, 255);
+  EXPECT_EQ(parameter_.dustColourRed, defaults.dustColourRed);
   EXPECT_EQ(
       common::IniFile(parameter_.settingsFilePath).readString("CommonEnvironment", "VERSION", ""),
       "0003");
-}
 
-TEST_F(SettingsFile, ValuesAndModesLandInTheirFields) {
   replaceLine("LASTDUSTSIZE_BLACK=36", "LASTDUSTSIZE_BLACK=11");
   replaceLine("LASTDUSTSIZE_WHITE=36", "LASTDUSTSIZE_WHITE=22");
   replaceLine("GRAYTHRESHOLD_M_WHITE=120", "GRAYTHRESHOLD_M_WHITE=121");
@@ -91,11 +90,15 @@ TEST_F(SettingsFile, ValuesAndModesLandInTheirFields) {
   EXPECT_EQ(parameter_.dustColourBlue, 2);
 }
 
-TEST_F(SettingsFile, MissingPresetKeyUsesNothing) {
-  replaceLine("BRUSHSIZE=60", "BRUSHSIZE=99");
-  replaceLine("GRAYTHRESHOLD_L_WHITE=220\n", "");
-  EXPECT_EQ(QuillaneIniFileIo::load(parameter_), common::kIniKeyMissing);
-  EXPECT_EQ(parameter_.brushSize, 60);
+TEST_F(SettingsFile, MissingPresetKeyOrStoredMinusOneUsesNothing) {
+  for (auto [from, to] : {std::pair{"GRAYTHRESHOLD_L_WHITE=220\n", ""},
+                          std::pair{"FILTERINDEX=0", "FILTERINDEX=-1"}}) {
+    SetUp();  // a fresh copy of the shipped file
+    replaceLine("BRUSHSIZE=60", "BRUSHSIZE=99");
+    replaceLine(from, to);
+    EXPECT_EQ(QuillaneIniFileIo::load(parameter_), common::kIniKeyMissing) << from;
+    EXPECT_EQ(parameter_.brushSize, 60);
+  }
   EXPECT_FALSE(QuillaneIniFileIo::loadLastParameterFromIniFile(parameter_));
   ASSERT_EQ(shown_.size(), 1u);
   EXPECT_EQ(shown_[0].text,
@@ -103,11 +106,6 @@ TEST_F(SettingsFile, MissingPresetKeyUsesNothing) {
             "アプリケーションを再インストールすると直る可能性があります。(1052)");
   EXPECT_EQ(shown_[0].icon, common::NoticeIcon::Stop);
   EXPECT_EQ(shown_[0].buttons, common::NoticeButtons::Ok);
-}
-
-TEST_F(SettingsFile, StoredMinusOneCountsAsMissing) {
-  replaceLine("FILTERINDEX=0", "FILTERINDEX=-1");
-  EXPECT_EQ(QuillaneIniFileIo::load(parameter_), common::kIniKeyMissing);
 }
 
 TEST_F(SettingsFile, DeletedFolderIsRecreatedWithPersistentKeysOnly) {
@@ -135,30 +133,29 @@ TEST_F(SettingsFile, DeletedFolderIsRecreatedWithPersistentKeysOnly) {
 }
 
 TEST(DustSizePresets, FollowTheResolution) {
-  QuillaneParameter p;
-  auto triple = [&](DustMode mode) {
-    return std::vector<int>{dustSizePreset(p, mode, 0), dustSizePreset(p, mode, 1),
-                            dustSizePreset(p, mode, 2)};
-  };
-  EXPECT_EQ(triple(DustMode::White), (std::vector<int>{9, 36, 144}));
-  p.resolution = 72;
-  EXPECT_EQ(triple(DustMode::White), (std::vector<int>{2, 4, 10}));
-  p.resolution = 2400;
-  EXPECT_EQ(triple(DustMode::Black), (std::vector<int>{200, 400, 1000}));
-  EXPECT_EQ(
-      (std::vector<int>{smallDustSizeWhite(p), mediumDustSizeWhite(p), largeDustSizeWhite(p)}),
-      (std::vector<int>{200, 400, 1000}));
-  // 1200 dpi: f = 4, L * 4 = 576 stays below 1000; the modes are separate.
-  p.resolution = 1200;
-  p.dustSizePresetsBlack = {1, 50, 100};
-  EXPECT_EQ(
-      (std::vector<int>{smallDustSizeBlack(p), mediumDustSizeBlack(p), largeDustSizeBlack(p)}),
-      (std::vector<int>{4, 200, 400}));
-  EXPECT_EQ(triple(DustMode::White), (std::vector<int>{36, 144, 576}));
-  // f * S == 2 exactly still counts as low.
-  p.resolution = 600;
-  p.dustSizePresetsBlack = {2, 50, 100};
-  EXPECT_EQ(triple(DustMode::Black), (std::vector<int>{2, 4, 10}));
+  using Triple = std::array<int32_t, 3>;
+  // 600 dpi: f = 1; 72 and 2400 dpi: the low and high triples; 1200 dpi:
+  // f = 4 with L * 4 = 576 below 1000; f * S == 2 exactly still counts as low.
+  for (auto [dpi, presets, expected] :
+       {std::tuple{600.0, Triple{9, 36, 144}, Triple{9, 36, 144}},
+        std::tuple{72.0, Triple{9, 36, 144}, Triple{2, 4, 10}},
+        std::tuple{2400.0, Triple{9, 36, 144}, Triple{200, 400, 1000}},
+        std::tuple{1200.0, Triple{9, 36, 144}, Triple{36, 144, 576}},
+        std::tuple{1200.0, Triple{1, 50, 100}, Triple{4, 200, 400}},
+        std::tuple{600.0, Triple{2, 50, 100}, Triple{2, 4, 10}}}) {
+    SCOPED_TRACE(dpi);
+    QuillaneParameter p;
+    p.resolution = dpi;
+    p.dustSizePresetsWhite = presets;  // the other mode's presets must not count
+    p.dustSizePresetsBlack = {};
+    EXPECT_EQ((Triple{smallDustSizeWhite(p), mediumDustSizeWhite(p), largeDustSizeWhite(p)}),
+              expected);
+    EXPECT_EQ(dustSizePreset(p, DustMode::White, 1), expected[1]);
+    std::swap(p.dustSizePresetsWhite, p.dustSizePresetsBlack);
+    EXPECT_EQ((Triple{smallDustSizeBlack(p), mediumDustSizeBlack(p), largeDustSizeBlack(p)}),
+              expected);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(dustSizePreset(p, DustMode::Black, i), expected[i]);
+  }
 }
 
 TEST(ControlExchange, ToolSizesAndModeValues) {
