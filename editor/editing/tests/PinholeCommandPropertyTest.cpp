@@ -26,13 +26,11 @@ std::string dump(const std::vector<uint8_t>& pixels, int w, int h) {
   return text.str();
 }
 
-std::string describe(const reference::Job& job) {
+std::string describe(const reference::Job& j) {
   std::ostringstream text;
-  text << "rect (" << job.left << ", " << job.top << ", " << job.right << ", " << job.bottom << ") "
-       << (job.white ? "WHITE" : "BLACK") << " t=" << job.threshold << " dust=" << job.dustSize
-       << (job.wholeRect ? " whole" : " disc d=")
-       << (job.wholeRect ? "" : std::to_string(job.diameter)) << " dustOn=" << job.dustSizeEnabled
-       << " grayOn=" << job.grayDustEnabled;
+  text << "rect (" << j.left << ", " << j.top << ", " << j.right << ", " << j.bottom << ") white "
+       << j.white << " t=" << j.threshold << " dust=" << j.dustSize << " whole " << j.wholeRect
+       << " d=" << j.diameter << " dustOn " << j.dustSizeEnabled << " grayOn " << j.grayDustEnabled;
   return text.str();
 }
 

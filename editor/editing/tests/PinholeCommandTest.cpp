@@ -2,7 +2,8 @@
 // criteria switches, failures, undo of strokes, and the diagnosis.
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "EngineFixture.h"
@@ -24,14 +25,14 @@ std::vector<uint8_t> bytes(const QuillaneImage& image) {
   return std::vector<uint8_t>(image.pixels(), image.pixels() + image.size());
 }
 
-// Runs a command with both criteria set as given.
+// Runs a command with both criteria set as given; changed receives its out rectangle.
 bool run(QuillaneImage& page, bool white, int t, const Rect* rect, int dust, bool whole = true,
          uint32_t diameter = 0, UndoHistory* history = nullptr, bool dustOn = true,
          bool grayOn = true, Rect* changed = nullptr) {
   PinholeCommand command(&page, white, t, rect, dust, whole, diameter);
   command.dustSizeEnabled = dustOn;
   command.grayDustEnabled = grayOn;
-  Rect out;
+  Rect out{1, 1, 2, 2};  // execute must set it either way
   const bool ok = command.execute(history, out, nullptr, nullptr);
   if (changed) *changed = out;
   return ok;
@@ -46,104 +47,48 @@ Rect dab(double px, double py, int d) {
           roundAway(py + d / 2.0)};
 }
 
-TEST(PinholeCommandSetup, ConstructionAndClone) {
-  QuillaneImage page = filledPage(30, 20, 255);
-  PinholeCommand white(&page, true, 100, nullptr, 36, true, 0);
-  EXPECT_EQ(white.rect, (Rect{0, 0, 30, 20}));
-  EXPECT_EQ(white.thresholdByte, 156);
-  EXPECT_EQ(white.paintValue, 255);
-  EXPECT_EQ(PinholeCommand(&page, true, 1, nullptr, 1, true, 0).thresholdByte, 255);
-  const Rect r{1, 2, 3, 4};
-  PinholeCommand black(&page, false, 120, &r, 9, false, 5);
-  EXPECT_EQ(black.thresholdByte, 120);
-  EXPECT_EQ(black.paintValue, 0);
-  black.dustSizeEnabled = true;
-  auto copy = black.clone();
-  auto* same = dynamic_cast<PinholeCommand*>(copy.get());
-  ASSERT_NE(same, nullptr);
-  EXPECT_EQ(same->rect, r);
-  EXPECT_EQ(same->diameter, 5u);
-  EXPECT_TRUE(same->dustSizeEnabled);
-  EXPECT_FALSE(same->grayDustEnabled);
-  EXPECT_FALSE(same->whiteBackgroundDefault);
-}
-
 class PinholeCommandTest : public EngineFixture {};
 
 TEST_F(PinholeCommandTest, BrushDiscSnapsOnlyInsideDiscAndRect) {
   // Gray 200 everywhere, t = 64 (threshold byte 192), no dust criterion: the
   // pixels that were binarised and lie in R become 255.
-  QuillaneImage five = filledPage(24, 24, 200);
-  const Rect r5 = dab(10, 10, 5);
-  EXPECT_EQ(r5, (Rect{8, 8, 13, 13}));
-  ASSERT_TRUE(run(five, true, 64, &r5, 36, false, 5, nullptr, false, true));
-  QuillaneImage four = filledPage(24, 24, 200);
-  const Rect r4 = dab(10, 10, 4);
-  EXPECT_EQ(r4, (Rect{8, 8, 12, 12}));
-  Rect changed;
-  ASSERT_TRUE(run(four, true, 64, &r4, 36, false, 4, nullptr, false, true, &changed));
-  EXPECT_EQ(changed, r4);
-  for (int y = 0; y < 24; ++y) {
-    for (int x = 0; x < 24; ++x) {
-      const bool in5 = x >= 8 && x <= 12 && y >= 8 && y <= 12;
-      EXPECT_EQ(five.row(y)[x], in5 ? 255 : 200) << x << "," << y;
-      const bool in4 = x >= 9 && x <= 11 && y >= 9 && y <= 11;
-      EXPECT_EQ(four.row(y)[x], in4 ? 255 : 200) << x << "," << y;
-    }
+  for (auto [d, r, lo, hi] :
+       {std::tuple{5, Rect{8, 8, 13, 13}, 8, 12}, std::tuple{4, Rect{8, 8, 12, 12}, 9, 11}}) {
+    QuillaneImage page = filledPage(24, 24, 200);
+    EXPECT_EQ(dab(10, 10, d), r);
+    Rect changed;
+    ASSERT_TRUE(run(page, true, 64, &r, 36, false, d, nullptr, false, true, &changed));
+    EXPECT_EQ(changed, r);
+    for (int y = 0; y < 24; ++y)
+      for (int x = 0; x < 24; ++x) {
+        const bool inside = x >= lo && x <= hi && y >= lo && y <= hi;
+        EXPECT_EQ(page.row(y)[x], inside ? 255 : 200) << d << ": " << x << "," << y;
+      }
   }
-}
-
-TEST_F(PinholeCommandTest, SpeckInsideTheDiscGoesCutByTheEdgeStays) {
-  QuillaneImage page = filledPage(40, 40, 255);
-  page.row(20)[20] = page.row(20)[21] = 0;  // a 2-pixel speck
-  const Rect inside = dab(20.5, 20, 9);
-  QuillaneImage cut = filledPage(40, 40, 255);
-  ASSERT_TRUE(run(page, true, 100, &inside, 36, false, 9));
-  EXPECT_EQ(page.row(20)[20], 255);
-  EXPECT_EQ(page.row(20)[21], 255);
-  // A dab of diameter 9 whose disc ends at column 16 (R = 8 ... 16): the
-  // speck at 16 and 17 is cut by the disc edge, touches the spot-coloured
-  // frame beyond it and survives.
-  const Rect edgeLeft{8, 16, 17, 25};
-  cut.row(20)[16] = cut.row(20)[17] = 0;
-  ASSERT_TRUE(run(cut, true, 100, &edgeLeft, 36, false, 9));
-  EXPECT_EQ(cut.row(20)[16], 0);
-  EXPECT_EQ(cut.row(20)[17], 0);
 }
 
 TEST_F(PinholeCommandTest, BandNeverReadsTheOuterColumnOrRow) {
   // A 2-pixel speck next to the rectangle's edge is removed only when the
-  // band reaches one pixel beyond it; at left edge 1 and right edge width - 1
-  // the band stops short of the outermost column and the speck survives.
+  // band reaches one pixel beyond it; at left (top) edge 1 and right edge
+  // width - 1 the band stops short of the outermost column (row) and the
+  // speck survives. Where R itself includes the outermost column, it is read.
   struct Case {
     Rect rect;
-    int speckX;
+    int x, y, dx, dy;  // the speck: (x, y) and (x + dx, y + dy)
     bool removed;
   };
   const int w = 20, h = 20;
-  // Where R itself includes the outermost column, that column is read.
-  for (Case c : {Case{{1, 2, 6, 9}, 1, false}, Case{{2, 2, 6, 9}, 2, true},
-                 Case{{12, 2, w - 1, 9}, w - 3, false}, Case{{12, 2, w - 2, 9}, w - 4, true},
-                 Case{{0, 2, 6, 9}, 0, true}}) {
+  for (Case c :
+       {Case{{1, 2, 6, 9}, 1, 5, 1, 0, false}, Case{{2, 2, 6, 9}, 2, 5, 1, 0, true},
+        Case{{12, 2, w - 1, 9}, w - 3, 5, 1, 0, false},
+        Case{{12, 2, w - 2, 9}, w - 4, 5, 1, 0, true}, Case{{0, 2, 6, 9}, 0, 5, 1, 0, true},
+        Case{{2, 1, 9, 6}, 5, 1, 0, 1, false}, Case{{2, 2, 9, 6}, 5, 2, 0, 1, true}}) {
     QuillaneImage page = filledPage(w, h, 255);
-    page.row(5)[c.speckX] = page.row(5)[c.speckX + 1] = 0;
+    page.row(c.y)[c.x] = page.row(c.y + c.dy)[c.x + c.dx] = 0;
     ASSERT_TRUE(run(page, true, 100, &c.rect, 36));
-    EXPECT_EQ(page.row(5)[c.speckX] == 255, c.removed) << "speck at " << c.speckX;
-    EXPECT_EQ(page.row(5)[c.speckX + 1] == 255, c.removed) << "speck at " << c.speckX;
+    EXPECT_EQ(page.row(c.y)[c.x] == 255, c.removed) << "speck at " << c.x << "," << c.y;
+    EXPECT_EQ(page.row(c.y + c.dy)[c.x + c.dx] == 255, c.removed) << c.x << "," << c.y;
   }
-  // Rows likewise: top edge 1.
-  QuillaneImage page = filledPage(w, h, 255);
-  page.row(1)[5] = page.row(2)[5] = 0;
-  const Rect top{2, 1, 9, 6};
-  ASSERT_TRUE(run(page, true, 100, &top, 36));
-  EXPECT_EQ(page.row(1)[5], 0);
-  EXPECT_EQ(page.row(2)[5], 0);
-  QuillaneImage lowerPage = filledPage(w, h, 255);
-  lowerPage.row(2)[5] = lowerPage.row(3)[5] = 0;
-  const Rect lower{2, 2, 9, 6};
-  ASSERT_TRUE(run(lowerPage, true, 100, &lower, 36));
-  EXPECT_EQ(lowerPage.row(2)[5], 255);
-  EXPECT_EQ(lowerPage.row(3)[5], 255);
 }
 
 TEST_F(PinholeCommandTest, CriteriaSwitches) {
@@ -183,47 +128,41 @@ TEST_F(PinholeCommandTest, CriteriaSwitches) {
   EXPECT_EQ(none.row(4)[4], 255);
 }
 
-TEST_F(PinholeCommandTest, RectangleOutsideThePageFailsWithoutPatch) {
-  QuillaneImage page = filledPage(10, 10, 255);
+TEST_F(PinholeCommandTest, FailuresLeaveNoPatchAndProgressFramesTheWork) {
+  QuillaneImage page = filledPage(10, 10, 255), empty;
   page.row(5)[5] = 0;
   UndoHistory history;
   history.beginStep();
+  // A rectangle wholly outside the page, or an empty page: false, no patch.
   const Rect outside{10, 0, 20, 10};
-  Rect out{1, 1, 2, 2};
-  PinholeCommand command(&page, true, 100, &outside, 36, true, 0);
-  command.dustSizeEnabled = command.grayDustEnabled = true;
-  EXPECT_FALSE(command.execute(&history, out, nullptr, nullptr));
+  Rect out;
+  EXPECT_FALSE(run(page, true, 100, &outside, 36, true, 0, &history, true, true, &out));
   EXPECT_EQ(out, Rect{});
+  EXPECT_FALSE(run(empty, true, 100, nullptr, 36, true, 0, &history));
   EXPECT_FALSE(history.canUndo());
   EXPECT_EQ(page.row(5)[5], 0);
-  QuillaneImage empty;
-  PinholeCommand onEmpty(&empty, true, 100, nullptr, 36, true, 0);
-  EXPECT_FALSE(onEmpty.execute(&history, out, nullptr, nullptr));
-}
 
-TEST_F(PinholeCommandTest, ProgressIsAskedFirstAndToldAtTheEnd) {
-  QuillaneImage page = filledPage(10, 10, 255);
-  page.row(5)[5] = 0;
+  // The progress callback is asked with 0 before any work (false stops) and
+  // told 100 after success; a clone does the same work.
   struct Log {
     std::vector<int> calls;
-    bool answer = true;
+    bool answer = false;
   } log;
   auto callback = [](int percent, void* user) {
-    auto* l = static_cast<Log*>(user);
-    l->calls.push_back(percent);
-    return l->answer;
+    static_cast<Log*>(user)->calls.push_back(percent);
+    return static_cast<Log*>(user)->answer;
   };
-  PinholeCommand command(&page, true, 100, nullptr, 36, true, 0);
+  const Rect disc = dab(5, 5, 5);
+  PinholeCommand command(&page, true, 100, &disc, 36, false, 5);
   command.dustSizeEnabled = command.grayDustEnabled = true;
   auto copy = command.clone();
-  log.answer = false;
-  Rect out;
   EXPECT_FALSE(command.execute(nullptr, out, callback, &log));
   EXPECT_EQ(log.calls, (std::vector<int>{0}));
   EXPECT_EQ(page.row(5)[5], 0);
-  log = {};
+  log = {{}, true};
   EXPECT_TRUE(copy->execute(nullptr, out, callback, &log));
   EXPECT_EQ(log.calls, (std::vector<int>{0, 100}));
+  EXPECT_EQ(out, disc);
   EXPECT_EQ(page.row(5)[5], 255);
 }
 
@@ -248,33 +187,22 @@ TEST_F(PinholeCommandTest, StrokeOfManyDabsIsOneUndoStep) {
   EXPECT_EQ(bytes(page), after);
 }
 
-TEST(PinholeCommandEngine, MissingEngineFailsAndLeavesNothing) {
-  EngineBinding::unbind();
-  ASSERT_FALSE(EngineBinding::bind(std::filesystem::temp_directory_path().string()));
-  QuillaneImage page = filledPage(10, 10, 255);
-  page.row(5)[5] = 0;
-  page.row(2)[2] = 230;
-  const auto before = bytes(page);
-  UndoHistory history;
-  history.beginStep();
-  EXPECT_FALSE(run(page, true, 100, nullptr, 36, true, 0, &history));
-  EXPECT_EQ(bytes(page), before);
-  EXPECT_FALSE(history.canUndo());
-  QuillaneImage mask;
-  EXPECT_EQ(computeDustDiagnosis(page, mask, {0, 0, 10, 10}, {}), Rect::none());
-}
-
-TEST(PinholeCommandEngine, EngineWithoutPinholeFailsAndLeavesNothing) {
-  EngineBinding::unbind();
-  ASSERT_TRUE(EngineBinding::bind(QUILLANE_TEST_ENGINE_NO_PINHOLE));
-  QuillaneImage page = filledPage(10, 10, 255);
-  page.row(5)[5] = 0;
-  const auto before = bytes(page);
-  UndoHistory history;
-  history.beginStep();
-  EXPECT_FALSE(run(page, true, 100, nullptr, 36, true, 0, &history));
-  EXPECT_EQ(bytes(page), before);
-  EXPECT_FALSE(history.canUndo());
+TEST(PinholeCommandEngine, MissingEngineOrPinholeFailsAndLeavesNothing) {
+  for (const char* folder : {"/nonexistent", QUILLANE_TEST_ENGINE_NO_PINHOLE}) {
+    EngineBinding::unbind();
+    EXPECT_EQ(EngineBinding::bind(folder), folder != std::string("/nonexistent"));
+    QuillaneImage page = filledPage(10, 10, 255);
+    page.row(5)[5] = 0;
+    page.row(2)[2] = 230;
+    const auto before = bytes(page);
+    UndoHistory history;
+    history.beginStep();
+    EXPECT_FALSE(run(page, true, 100, nullptr, 36, true, 0, &history)) << folder;
+    EXPECT_EQ(bytes(page), before);
+    EXPECT_FALSE(history.canUndo());
+    QuillaneImage mask;
+    EXPECT_EQ(computeDustDiagnosis(page, mask, {0, 0, 10, 10}, {}), Rect::none());
+  }
   EngineBinding::unbind();
 }
 
