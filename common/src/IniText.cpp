@@ -152,10 +152,15 @@ int parseProfileInt(std::string_view text) {
   return static_cast<int>(value);
 }
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 IniText IniText::fromBytes(std::string_view bytes) {
   IniText text;
   std::string decoded;
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  if (bytes.substr(0, 3) == kByteOrderMark) {
+    bytes.remove_prefix(3);
+    text.byteOrderMark_ = true;
+  }
   if (isValidUtf8(bytes)) {
     decoded.assign(bytes);
   } else {
@@ -216,7 +221,9 @@ void IniText::set(std::string_view section, std::string_view key, std::string_vi
 }
 
 std::string IniText::toBytes() const {
-  std::string out;
+  // The mark is written back: dropping it could change how the text reads
+  // (a second mark behind it would become the one that is skipped).
+  std::string out = byteOrderMark_ ? std::string(kByteOrderMark) : std::string();
   for (const std::string& line : lines_) {
     out += line;
     out += lineEnd_;

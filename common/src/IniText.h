@@ -10,7 +10,8 @@ namespace common {
 
 class IniText {
  public:
-  /// Parses raw file bytes: UTF-8 (a leading byte-order mark is dropped), or
+  /// Parses raw file bytes: UTF-8 (a leading byte-order mark is skipped and
+  /// remembered), or
   /// cp932 when the bytes are not valid UTF-8. Line ends may be "\n" or
   /// "\r\n"; the style found first is kept for writing.
   static IniText fromBytes(std::string_view bytes);
@@ -24,12 +25,14 @@ class IniText {
   /// section, or appends the section with the key at the end of the text.
   void set(std::string_view section, std::string_view key, std::string_view value);
 
-  /// The text as UTF-8 bytes, every line followed by the kept line end.
+  /// The text as UTF-8 bytes, every line followed by the kept line end,
+  /// after the byte-order mark when the parsed bytes began with one.
   std::string toBytes() const;
 
  private:
   std::vector<std::string> lines_;
   std::string lineEnd_ = "\n";
+  bool byteOrderMark_ = false;
 };
 
 /// True when the bytes are well-formed UTF-8.

@@ -94,6 +94,18 @@ TEST_F(IniFileTest, ReadsCp932FilesAndUtf8Files) {
   EXPECT_EQ(utf8.readString("s", "name", ""), "下書きを消す");
 }
 
+TEST_F(IniFileTest, WriteKeepsTheByteOrderMark) {
+  // Behind the skipped mark a second one starts the first line, so that line
+  // is no section header. Dropping the first mark on writing would make it
+  // one, and the written key would read back as the value of "K=old".
+  const std::string path = file("bom.ini", "\xEF\xBB\xBF\xEF\xBB\xBF[S]\nK=old\n");
+  const IniFile ini(path);
+  EXPECT_EQ(ini.readString("S", "K", "none"), "none");
+  ini.writeString("S", "K", "new");
+  EXPECT_EQ(ini.readString("S", "K", "none"), "new");
+  EXPECT_EQ(slurp(path), "\xEF\xBB\xBF\xEF\xBB\xBF[S]\nK=old\n[S]\nK=new\n");
+}
+
 TEST_F(IniFileTest, WritesReplaceOrAppendAndKeepOtherLines) {
   const std::string path = file("w.ini",
                                 "; keep me\r\n"
