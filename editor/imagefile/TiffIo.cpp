@@ -32,10 +32,6 @@ int countedError(TIFF*, void*, const char*, const char*, va_list) {
   return 1;
 }
 
-// The largest single allocation libtiff may make for us: a strip of the
-// largest page with four 16-bit samples, with room to spare.
-constexpr tmsize_t kMaxSingleAllocation = tmsize_t{1} << 30;
-
 }  // namespace
 
 tiff* open(const std::string& path, const char* mode) {
@@ -52,7 +48,7 @@ tiff* open(const std::string& path, const char* mode) {
   if (options == nullptr) return nullptr;
   TIFFOpenOptionsSetErrorHandlerExtR(options, countedError, nullptr);
   TIFFOpenOptionsSetWarningHandlerExtR(options, quietWarning, nullptr);
-  TIFFOpenOptionsSetMaxSingleMemAlloc(options, kMaxSingleAllocation);
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(kMaxSingleAllocation));
   TIFF* tif = TIFFOpenExt(path.c_str(), mode, options);
   TIFFOpenOptionsFree(options);
   return tif;

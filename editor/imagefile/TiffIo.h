@@ -1,6 +1,7 @@
 #pragma once
 // libtiff access shared by PageImageFile: opening with silenced handlers,
 // decoding a page into gray and writing a page.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -11,6 +12,12 @@
 struct tiff;
 
 namespace quillane::tiffio {
+
+/// The largest single buffer that libtiff or the page decoder allocates for
+/// one page: a strip of the largest page with four 16-bit samples, with room
+/// to spare. A header that asks for more (say, thousands of samples a pixel)
+/// is damaged, and its page fails with -1 instead of reserving gigabytes.
+inline constexpr size_t kMaxSingleAllocation = size_t{1} << 30;
 
 /// TIFFOpen with every warning and error kept silent (nothing printed; the
 /// caller sees only the failed call) and a cap on libtiff's single

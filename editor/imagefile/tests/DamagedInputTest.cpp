@@ -209,5 +209,36 @@ TEST(DamagedInput, CutAndChangedFilesEndWithAResultCode) {
   }
 }
 
+// Found by fuzzing: a page of 4096 samples a pixel in strips of 128 rows
+// asked for a 2 GB strip buffer. The decoder refuses buffers that libtiff
+// itself would refuse to allocate.
+TEST(DamagedInput, HeaderAskingForGigabytesIsRefusedWithoutAllocating) {
+  TempDir dir;
+  const std::string path = dir.file("many-samples.tif");
+  TIFF* tif = TIFFOpen(path.c_str(), "w");
+  ASSERT_NE(tif, nullptr);
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 4096);
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 128);
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4096);
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 128);
+  uint8_t strip[16] = {0x80};
+  ASSERT_EQ(TIFFWriteRawStrip(tif, 0, strip, sizeof strip), static_cast<tmsize_t>(sizeof strip));
+  TIFFClose(tif);
+
+  PageImageFile file;
+  QuillaneImage page;
+  imagefile_test::AllocationWatch watch;
+  int probed = 0;
+  EXPECT_EQ(imagefile_test::openPage(file, page, path, 0, &probed), pagefile::kTiffReadFailed);
+  EXPECT_EQ(probed, pagefile::kGray);
+  if (imagefile_test::AllocationWatch::available()) {
+    EXPECT_LT(watch.largest(), size_t{1} << 30);
+  }
+}
+
 }  // namespace
 }  // namespace quillane
