@@ -1,12 +1,14 @@
 // Decoding a TIFF page into the 8-bit gray page.
 //
-// Rows are delivered in order by TiffRowSource as interleaved 8-bit samples,
-// whatever the file's layout: strip by strip for compressed data,
-// scanline by scanline for uncompressed and PackBits data (no whole-page
-// buffer), one buffer per plane for separate planes. Samples of 1, 2 and 4
-// bits are scaled to 0..255 (palette indices are kept), 16-bit samples keep
-// their high byte. Each row is then turned into gray at once, so no colour
-// copy of the page ever exists.
+// 8-bit pages of one gray sample are decoded strip by strip straight into
+// the page. The rows of other pages are delivered in order by TiffRowSource
+// as interleaved 8-bit samples, whatever the file's layout: strip by strip
+// for compressed data, scanline by scanline for uncompressed and PackBits
+// data (no whole-page buffer), one buffer per plane for separate planes.
+// Samples of 1, 2 and 4 bits are scaled to 0..255 through byte tables
+// (palette indices are kept), 16-bit samples keep their high byte. Each row
+// is then turned into gray at once, so no colour copy of the page ever
+// exists.
 //
 // Pages that libtiff delivers only as RGBA (tiled pages, YCbCr with chroma
 // subsampling) go through its RGBA reader in bands of rows.
@@ -32,6 +34,40 @@ bool oneOf(uint16_t value, std::initializer_list<uint16_t> set) {
   return std::find(set.begin(), set.end(), value) != set.end();
 }
 
+// Expansion tables of 1, 2 and 4-bit samples: entry b holds the 8, 4 or 2
+// samples of the byte b, most significant first, scaled to 0..255 or kept
+// as they are (palette indices).
+struct UnpackTable {
+  uint8_t samples[256][8];
+  UnpackTable(unsigned bits, bool scale) {
+    const unsigned perByte = 8u / bits;
+    const unsigned mask = (1u << bits) - 1u;
+    const unsigned factor = scale ? 255u / mask : 1u;
+    for (unsigned b = 0; b < 256; ++b) {
+      for (unsigned i = 0; i < 8; ++i) {
+        const unsigned shift = 8u - bits * (1u + i % perByte);
+        samples[b][i] = i < perByte ? static_cast<uint8_t>(((b >> shift) & mask) * factor) : 0;
+      }
+    }
+  }
+};
+
+const UnpackTable& unpackTable(uint16_t bits, bool scale) {
+  static const UnpackTable tables[3][2] = {
+      {{1, false}, {1, true}}, {{2, false}, {2, true}}, {{4, false}, {4, true}}};
+  return tables[bits == 1 ? 0 : (bits == 2 ? 1 : 2)][scale ? 1 : 0];
+}
+
+// Expands the count samples of src, PerByte to a byte, through the table.
+template <unsigned PerByte>
+void expandPacked(const uint8_t* src, size_t count, const UnpackTable& table, uint8_t* dst) {
+  const size_t whole = count / PerByte;
+  for (size_t i = 0; i < whole; ++i, dst += PerByte) {
+    std::memcpy(dst, table.samples[src[i]], PerByte);
+  }
+  if (count % PerByte != 0) std::memcpy(dst, table.samples[src[whole]], count % PerByte);
+}
+
 // Unpacks count samples of bits each (1, 2, 4, 8 or 16) into bytes.
 void unpackSamples(const uint8_t* src, uint16_t bits, size_t count, bool scale, uint8_t* dst) {
   switch (bits) {
@@ -45,16 +81,15 @@ void unpackSamples(const uint8_t* src, uint16_t bits, size_t count, bool scale, 
         dst[i] = static_cast<uint8_t>(v >> 8);
       }
       break;
-    default: {
-      const unsigned perByte = 8u / bits;
-      const unsigned mask = (1u << bits) - 1u;
-      const unsigned factor = scale ? 255u / mask : 1u;
-      for (size_t i = 0; i < count; ++i) {
-        const unsigned shift = 8u - bits * (1u + static_cast<unsigned>(i % perByte));
-        dst[i] = static_cast<uint8_t>(((src[i / perByte] >> shift) & mask) * factor);
-      }
+    case 1:
+      expandPacked<8>(src, count, unpackTable(1, scale), dst);
       break;
-    }
+    case 2:
+      expandPacked<4>(src, count, unpackTable(2, scale), dst);
+      break;
+    default:
+      expandPacked<2>(src, count, unpackTable(4, scale), dst);
+      break;
   }
 }
 
@@ -82,6 +117,9 @@ class TiffRowSource {
     if (scanline == 0 || scanline < needed) return false;
     scanlineBytes_ = static_cast<size_t>(scanline);
     const size_t planeBuffer = scanlineBytes_ * (scanlines_ ? 1 : rowsPerStrip_);
+    if (planeBuffer > kMaxSingleAllocation || size_t{width} * samples > kMaxSingleAllocation) {
+      return false;
+    }
     for (uint16_t p = 0; p < planes_; ++p) {
       raw_[p].reset(new (std::nothrow) uint8_t[planeBuffer]);
       if (!raw_[p]) return false;
@@ -180,6 +218,30 @@ bool readColourMap(TIFF* tif, uint16_t bits, ColourMap& map) {
     map.colour |= r[i] != g[i];
   }
   return true;
+}
+
+// 8-bit pages of one gray sample: every strip is decoded straight into its
+// rows of the page (whose stride is its width), so the samples are copied
+// once, by libtiff; WhiteIsZero rows are inverted in place.
+int decodeGrayDirect(TIFF* tif, uint32_t width, uint32_t height, bool invert, QuillaneImage& page) {
+  if (TIFFScanlineSize64(tif) != width || page.stride() != static_cast<int32_t>(width)) {
+    return kTiffReadFailed;
+  }
+  uint32_t rowsPerStrip = 0;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+  if (rowsPerStrip == 0 || rowsPerStrip > height) rowsPerStrip = height;
+  for (uint32_t first = 0; first < height; first += rowsPerStrip) {
+    const uint32_t rows = std::min(rowsPerStrip, height - first);
+    const auto bytes = static_cast<tmsize_t>(size_t{width} * rows);
+    uint8_t* out = page.row(static_cast<int32_t>(first));
+    if (TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, first, 0), out, bytes) < bytes) {
+      return kTiffReadFailed;
+    }
+    if (invert) {
+      for (tmsize_t i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>(255 - out[i]);
+    }
+  }
+  return pagefile::kSuccess;
 }
 
 // Tiled pages and subsampled YCbCr: libtiff's RGBA reader, a band of rows at
@@ -307,6 +369,10 @@ int decodePage(TIFF* tif, const TiffHeader& header, int32_t mode, QuillaneImage&
   if (!page.create(static_cast<int32_t>(width), static_cast<int32_t>(height),
                    static_cast<int32_t>(width), 1)) {
     return kTiffReadFailed;
+  }
+
+  if (!palette && bits == 8 && fileSamples == 1) {
+    return decodeGrayDirect(tif, width, height, model == SampleModel::WhiteIsZero, page);
   }
 
   uint16_t planar = PLANARCONFIG_CONTIG;
