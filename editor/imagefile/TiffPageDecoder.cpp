@@ -1,8 +1,8 @@
 // Decoding a TIFF page into the 8-bit gray page.
 //
 // 8-bit pages of one gray sample are decoded strip by strip straight into
-// the page. The rows of other pages are delivered in order by TiffRowSource
-// as interleaved 8-bit samples, whatever the file's layout: strip by strip
+// the page, bilevel pages expanded row by row into it. The rows of other pages are delivered in
+// order by TiffRowSource as interleaved 8-bit samples, whatever the file's layout: strip by strip
 // for compressed data, scanline by scanline for uncompressed and PackBits
 // data (no whole-page buffer), one buffer per plane for separate planes.
 // Samples of 1, 2 and 4 bits are scaled to 0..255 through byte tables
@@ -39,14 +39,15 @@ bool oneOf(uint16_t value, std::initializer_list<uint16_t> set) {
 // as they are (palette indices).
 struct UnpackTable {
   uint8_t samples[256][8];
-  UnpackTable(unsigned bits, bool scale) {
+  UnpackTable(unsigned bits, bool scale, bool invert = false) {
     const unsigned perByte = 8u / bits;
     const unsigned mask = (1u << bits) - 1u;
     const unsigned factor = scale ? 255u / mask : 1u;
     for (unsigned b = 0; b < 256; ++b) {
       for (unsigned i = 0; i < 8; ++i) {
         const unsigned shift = 8u - bits * (1u + i % perByte);
-        samples[b][i] = i < perByte ? static_cast<uint8_t>(((b >> shift) & mask) * factor) : 0;
+        const unsigned v = ((b >> shift) & mask) * factor;
+        samples[b][i] = i < perByte ? static_cast<uint8_t>(invert ? 255u - v : v) : 0;
       }
     }
   }
@@ -244,6 +245,36 @@ int decodeGrayDirect(TIFF* tif, uint32_t width, uint32_t height, bool invert, Qu
   return pagefile::kSuccess;
 }
 
+// Bilevel pages of one sample: each strip is read into a buffer of packed
+// rows and every row expanded straight into the page through a table that
+// applies the polarity as well (WhiteIsZero: a 1 bit is black), so the
+// page is written once.
+int decodeBilevelDirect(TIFF* tif, uint32_t width, uint32_t height, bool whiteIsZero,
+                        QuillaneImage& page) {
+  static const UnpackTable blackIsZeroTable(1, true), whiteIsZeroTable(1, true, true);
+  const UnpackTable& table = whiteIsZero ? whiteIsZeroTable : blackIsZeroTable;
+  const uint64_t rowBytes = TIFFScanlineSize64(tif);
+  if (rowBytes < (uint64_t{width} + 7) / 8) return kTiffReadFailed;
+  uint32_t rowsPerStrip = 0;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+  if (rowsPerStrip == 0 || rowsPerStrip > height) rowsPerStrip = height;
+  if (rowBytes * rowsPerStrip > kMaxSingleAllocation) return kTiffReadFailed;
+  std::unique_ptr<uint8_t[]> strip(new (std::nothrow) uint8_t[rowBytes * rowsPerStrip]);
+  if (!strip) return kTiffReadFailed;
+  for (uint32_t first = 0; first < height; first += rowsPerStrip) {
+    const uint32_t rows = std::min(rowsPerStrip, height - first);
+    const auto bytes = static_cast<tmsize_t>(rowBytes * rows);
+    if (TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, first, 0), strip.get(), bytes) < bytes) {
+      return kTiffReadFailed;
+    }
+    for (uint32_t r = 0; r < rows; ++r) {
+      expandPacked<8>(strip.get() + rowBytes * r, width, table,
+                      page.row(static_cast<int32_t>(first + r)));
+    }
+  }
+  return pagefile::kSuccess;
+}
+
 // Tiled pages and subsampled YCbCr: libtiff's RGBA reader, a band of rows at
 // a time, each row turned into RGB and then into gray.
 int decodeThroughRgba(TIFF* tif, uint32_t width, uint32_t height,
@@ -373,6 +404,9 @@ int decodePage(TIFF* tif, const TiffHeader& header, int32_t mode, QuillaneImage&
 
   if (!palette && bits == 8 && fileSamples == 1) {
     return decodeGrayDirect(tif, width, height, model == SampleModel::WhiteIsZero, page);
+  }
+  if (bilevel && fileSamples == 1) {
+    return decodeBilevelDirect(tif, width, height, model == SampleModel::WhiteIsZero, page);
   }
 
   uint16_t planar = PLANARCONFIG_CONTIG;
