@@ -190,10 +190,7 @@ int main(int argc, char** argv) {
       ->UseRealTime();
 
   const auto medians = bench::runBenchmarks(argc, argv, 5);
-  auto median = [&](const char* name) {
-    const auto it = medians.find(name);
-    return it == medians.end() ? -1.0 : it->second;
-  };
+  auto median = [&](const char* name) { return bench::medianOf(medians, name); };
   std::printf(
       "MEDIAN dust_removal_page_with_undo_ms=%.2f dust_removal_brush_ms=%.3f "
       "dust_removal_diagnosis_ms=%.2f\n",

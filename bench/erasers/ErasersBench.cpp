@@ -187,10 +187,7 @@ int main(int argc, char** argv) {
       ->UseRealTime();
 
   const auto medians = bench::runBenchmarks(argc, argv, 5);
-  auto median = [&](const char* name) {
-    const auto it = medians.find(name);
-    return it == medians.end() ? -1.0 : it->second;
-  };
+  auto median = [&](const char* name) { return bench::medianOf(medians, name); };
   std::printf("MEDIAN line_adjust_ms=%.1f\n", median("line_adjust"));
   bench::printResult("eraser_stroke", median("eraser_stroke_full"), median("eraser_stroke_small"));
   bench::printResult("region_fill", median("region_fill_full"), median("region_fill_small"));

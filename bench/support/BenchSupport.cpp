@@ -83,6 +83,11 @@ std::map<std::string, double> runBenchmarks(int argc, char** argv, int repetitio
   return medians;
 }
 
+double medianOf(const std::map<std::string, double>& medians, const std::string& name) {
+  const auto it = medians.find(name);
+  return it == medians.end() ? -1.0 : it->second;
+}
+
 void resetPeakMemory() {
   // Writing 5 to clear_refs resets the kernel's peak resident set (VmHWM).
   if (FILE* f = std::fopen("/proc/self/clear_refs", "w")) {

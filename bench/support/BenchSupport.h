@@ -33,6 +33,9 @@ GrayPage loadBenchPage(const std::string& which = "full");
 /// benchmark name (as registered, without the "/repeats" suffix).
 std::map<std::string, double> runBenchmarks(int argc, char** argv, int repetitions);
 
+/// The median of one benchmark from runBenchmarks(), or -1 when it did not run.
+double medianOf(const std::map<std::string, double>& medians, const std::string& name);
+
 /// Resets the process's peak resident memory, so that a later peakMemoryMb()
 /// gives the peak of what ran in between.
 void resetPeakMemory();

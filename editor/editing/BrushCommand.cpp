@@ -70,16 +70,7 @@ bool BrushCommand::execute(UndoHistory* history, Rect& out, ProgressCallback pro
   } catch (const std::bad_alloc&) {
     done = false;
   }
-  if (!done) {
-    if (history) {
-      history->restoreLastPatch(page);
-      history->dropLastPatch();
-    }
-    return false;
-  }
-  report(progress, user, 100);
-  out = r;
-  return true;
+  return finishPainting(done, history, page, r, out, progress, user);
 }
 
 }  // namespace quillane

@@ -67,16 +67,7 @@ bool RegionFillCommand::execute(UndoHistory* history, Rect& out, ProgressCallbac
   } catch (const std::bad_alloc&) {
     done = false;
   }
-  if (!done) {
-    if (history) {
-      history->restoreLastPatch(page);
-      history->dropLastPatch();
-    }
-    return false;
-  }
-  report(progress, user, 100);
-  out = r;
-  return true;
+  return finishPainting(done, history, page, r, out, progress, user);
 }
 
 }  // namespace quillane

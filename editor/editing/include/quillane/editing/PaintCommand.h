@@ -6,8 +6,11 @@
 
 #include "quillane/editing/Command.h"
 #include "quillane/model/QuillaneImage.h"
+#include "quillane/model/Rect.h"
 
 namespace quillane {
+
+class UndoHistory;
 
 class PaintCommand : public Command {
  public:
@@ -23,6 +26,14 @@ class PaintCommand : public Command {
   static bool report(ProgressCallback progress, void* user, int percent) {
     return progress == nullptr || progress(percent, user);
   }
+
+  /// Ends an execute that has saved the pixels of `changed` as the last patch
+  /// of history (when given) and then painted. When done: reports 100, sets
+  /// out to changed and returns true. Otherwise the painting may have stopped
+  /// half-way: the saved pixels are put back, the patch is dropped and false
+  /// is returned, so the page and the history are as before the execute.
+  static bool finishPainting(bool done, UndoHistory* history, QuillaneImage& page,
+                             const Rect& changed, Rect& out, ProgressCallback progress, void* user);
 
  public:
   QuillaneImage* image;  ///< the page; not owned
