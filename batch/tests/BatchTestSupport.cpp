@@ -148,28 +148,6 @@ quillane::QuillaneImage loadPage(const std::string& path) {
   return page;
 }
 
-bool writeRgbPng(const std::string& path, int32_t width, int32_t height,
-                 const std::vector<uint8_t>& rgb) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(f);
-    return false;
-  }
-  png_init_io(png, f);
-  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
-  png_write_info(png, info);
-  for (int32_t y = 0; y < height; ++y)
-    png_write_row(png, const_cast<uint8_t*>(rgb.data()) + static_cast<size_t>(y) * width * 3);
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(f) == 0;
-}
-
 bool readRgbPng(const std::string& path, int32_t& width, int32_t& height,
                 std::vector<uint8_t>& rgb) {
   png_image image{};

@@ -53,9 +53,6 @@ bool savePage(const quillane::QuillaneImage& page, const std::string& path, int3
 /// the editor's reader; an empty image on failure.
 quillane::QuillaneImage loadPage(const std::string& path);
 
-/// An 8-bit RGB PNG (rgb: width * height * 3 bytes); false on failure.
-bool writeRgbPng(const std::string& path, int32_t width, int32_t height,
-                 const std::vector<uint8_t>& rgb);
 /// Reads an 8-bit RGB PNG into rgb; false when it is not one.
 bool readRgbPng(const std::string& path, int32_t& width, int32_t& height,
                 std::vector<uint8_t>& rgb);

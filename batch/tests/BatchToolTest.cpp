@@ -2,6 +2,7 @@
 // outputs and their safety, parallel runs, and results equal to the
 // editor's and the density library's own functions called directly.
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <sys/stat.h>
 
@@ -11,6 +12,7 @@
 #include <fstream>
 
 #include "BatchTestSupport.h"
+#include "TestSupport.h"
 #include "quillane/editing/DustDiagnosis.h"
 #include "quillane/editing/PinholeCommand.h"
 #include "quillane/imagefile/PageFileResult.h"
@@ -102,7 +104,12 @@ TEST_F(BatchTool, FolderInputSortedColourPagesSkippedUnlessGray) {
   std::vector<uint8_t> rgb(30 * 20 * 3, 255);
   for (int y = 5; y < 15; ++y)
     for (int x = 10; x < 20; ++x) rgb[(y * 30 + x) * 3] = 0;
-  ASSERT_TRUE(writeRgbPng(in + "/c.png", 30, 20, rgb));
+  imagefile_test::PngSpec colour;
+  colour.width = 30;
+  colour.height = 20;
+  colour.colorType = PNG_COLOR_TYPE_RGB;
+  colour.data = rgb;
+  ASSERT_TRUE(imagefile_test::writePng(in + "/c.png", colour));
   std::ofstream(in + "/notes.txt") << "not a page";
 
   const RunResult flat = runTool(withSettings({"--dust", "white", "-o", dir / "out", in}));
