@@ -36,7 +36,8 @@ bool copyImage(const quillane::QuillaneImage& from, quillane::QuillaneImage& to)
   const bool sameGeometry = !to.isEmpty() && to.width() == from.width() &&
                             to.height() == from.height() && to.stride() == from.stride() &&
                             to.bytesPerPixel() == from.bytesPerPixel();
-  if (!sameGeometry && !to.create(from.width(), from.height(), from.stride(), from.bytesPerPixel()))
+  if (!sameGeometry &&
+      !to.createUninitialized(from.width(), from.height(), from.stride(), from.bytesPerPixel()))
     return false;
   std::memcpy(to.pixels(), from.pixels(), static_cast<size_t>(from.size()));
   to.horizontalResolution = from.horizontalResolution;

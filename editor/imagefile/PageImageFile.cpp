@@ -309,7 +309,8 @@ int PageImageFile::decodeOther(int32_t mode) {
     bilevel = (head[at] | (head[at + 1] << 8)) == 1;
   }
   QuillaneImage& page = *page_;
-  if (!page.create(decoded_.width, decoded_.height, decoded_.width, 1)) return kUnsupported;
+  if (!page.createUninitialized(decoded_.width, decoded_.height, decoded_.width, 1))
+    return kUnsupported;
   if (const int r = convertLoadedImage(decoded_, mode, page.pixels(), page.stride());
       r != kSuccess) {
     page.release();

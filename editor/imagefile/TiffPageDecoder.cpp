@@ -389,16 +389,16 @@ int decodePage(TIFF* tif, const TiffHeader& header, int32_t mode, QuillaneImage&
       return pagefile::kGrayModeUnavailable;
     }
     if (const int r = converter.init(SampleModel::Rgb, 3, rgbMode); r != 0) return r;
-    if (!page.create(static_cast<int32_t>(width), static_cast<int32_t>(height),
-                     static_cast<int32_t>(width), 1)) {
+    if (!page.createUninitialized(static_cast<int32_t>(width), static_cast<int32_t>(height),
+                                  static_cast<int32_t>(width), 1)) {
       return kTiffReadFailed;
     }
     return decodeThroughRgba(tif, width, height, converter, page);
   }
 
   if (const int r = converter.init(model, samples, mode); r != 0) return r;
-  if (!page.create(static_cast<int32_t>(width), static_cast<int32_t>(height),
-                   static_cast<int32_t>(width), 1)) {
+  if (!page.createUninitialized(static_cast<int32_t>(width), static_cast<int32_t>(height),
+                                static_cast<int32_t>(width), 1)) {
     return kTiffReadFailed;
   }
 

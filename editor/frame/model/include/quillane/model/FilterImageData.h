@@ -32,6 +32,11 @@ class FilterImageData {
   /// 32 bits, or when the buffer cannot be allocated.
   virtual bool create(int32_t width, int32_t height, int32_t stride, int32_t bytesPerPixel);
 
+  /// As create, but the buffer's bytes are left as they come (they may be
+  /// those of an image freed earlier): for callers that write every byte of
+  /// the buffer before anything reads it, such as the page readers.
+  bool createUninitialized(int32_t width, int32_t height, int32_t stride, int32_t bytesPerPixel);
+
   /// Frees the buffer and sets every field to 0. Safe on an empty image.
   virtual void release();
 
@@ -52,6 +57,7 @@ class FilterImageData {
   const uint8_t* row(int32_t y) const { return pixels_ + static_cast<int64_t>(y) * stride_; }
 
  private:
+  bool allocate(int32_t width, int32_t height, int32_t stride, int32_t bytesPerPixel, bool zeroed);
   void takeFrom(FilterImageData& other) noexcept;
   void freeBuffer() noexcept;
 
@@ -61,8 +67,9 @@ class FilterImageData {
   int32_t stride_ = 0;
   int32_t size_ = 0;
   uint8_t* pixels_ = nullptr;
-  // Page-sized buffers are mapped directly (see FilterImageData.cpp); these
-  // keep the mapping for its release. Null for heap buffers.
+  // Page-sized buffers are mapped directly, and kept for reuse when freed
+  // (see FilterImageData.cpp); these keep the mapping for its release. Null
+  // for heap buffers.
   void* mapping_ = nullptr;
   size_t mappingLength_ = 0;
 };
