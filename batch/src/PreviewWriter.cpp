@@ -4,12 +4,12 @@
 #include <png.h>
 #include <zlib.h>
 
-#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <vector>
 
 #include "quillane/imagefile/AtomicFile.h"
+#include "quillane/imagefile/ImageWriter.h"
 #include "quillane/imagefile/PageFileResult.h"
 
 namespace batch {
@@ -26,10 +26,6 @@ void previewRow(const uint8_t* before, const uint8_t* after, uint8_t* rgb, int32
     rgb[3 * x + 1] = changed ? c.green : g;
     rgb[3 * x + 2] = changed ? c.blue : g;
   }
-}
-
-uint32_t pixelsPerMetre(double dpi) {
-  return dpi > 0 ? static_cast<uint32_t>(std::lround(dpi * 1000.0 / 25.4)) : 0;
 }
 
 // Writes the PNG stream; false on any libpng error. Kept apart from the
@@ -55,8 +51,8 @@ bool writePng(std::FILE* file, const quillane::QuillaneImage& before,
   const auto height = static_cast<png_uint_32>(before.height());
   png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
-  const uint32_t x = pixelsPerMetre(before.horizontalResolution);
-  const uint32_t y = pixelsPerMetre(before.verticalResolution);
+  const uint32_t x = quillane::pixelsPerMetre(before.horizontalResolution);
+  const uint32_t y = quillane::pixelsPerMetre(before.verticalResolution);
   if (x > 0 && y > 0) png_set_pHYs(png, info, x, y, PNG_RESOLUTION_METER);
   png_write_info(png, info);
   for (int32_t r = 0; r < before.height(); ++r) {

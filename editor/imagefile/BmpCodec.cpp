@@ -23,7 +23,6 @@ namespace quillane {
 
 namespace {
 
-constexpr double kMetresPerInch = 0.0254;
 constexpr uint32_t kBiRgb = 0;
 constexpr uint32_t kBiRle8 = 1;
 constexpr uint32_t kBiRle4 = 2;
@@ -326,8 +325,8 @@ LoadStatus readBmp(std::FILE* file, LoadedImage& image) {
       }
     }
   }
-  image.xDpi = header.xPpm * kMetresPerInch;
-  image.yDpi = header.yPpm * kMetresPerInch;
+  image.xDpi = dotsPerInch(header.xPpm);
+  image.yDpi = dotsPerInch(header.yPpm);
   return LoadStatus::Ok;
 }
 

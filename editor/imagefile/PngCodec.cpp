@@ -5,6 +5,7 @@
 // with JPEG, buffers that must survive the jump belong to the caller.
 #include <png.h>
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -57,8 +58,8 @@ LoadStatus runPngRead(std::FILE* file, png_structp png, png_infop info, PngReadB
   png_uint_32 xPpm = 0, yPpm = 0;
   int unit = 0;
   if (png_get_pHYs(png, info, &xPpm, &yPpm, &unit) != 0 && unit == PNG_RESOLUTION_METER) {
-    image->xDpi = xPpm * kMetresPerInch;
-    image->yDpi = yPpm * kMetresPerInch;
+    image->xDpi = dotsPerInch(xPpm);
+    image->yDpi = dotsPerInch(yPpm);
   }
 
   if (bitDepth == 16) png_set_strip_16(png);
@@ -194,6 +195,12 @@ uint32_t pixelsPerMetre(double dpi) {
   if (!(dpi > 0.0)) return 0;
   const double ppm = dpi / kMetresPerInch + 0.5;
   return ppm >= 4294967295.0 ? 4294967295u : static_cast<uint32_t>(ppm);
+}
+
+double dotsPerInch(int64_t pixelsPerMetre) {
+  const double exact = static_cast<double>(pixelsPerMetre) * kMetresPerInch;
+  const double whole = std::round(exact);
+  return whole > 0.0 && quillane::pixelsPerMetre(whole) == pixelsPerMetre ? whole : exact;
 }
 
 LoadStatus readPng(std::FILE* file, LoadedImage& image) {

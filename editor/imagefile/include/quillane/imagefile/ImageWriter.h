@@ -29,6 +29,14 @@ struct GrayPageView {
 /// whole number (300 dpi -> 11811), 0 for dpi <= 0.
 uint32_t pixelsPerMetre(double dpi);
 
+/// Dots per inch for a resolution stored in pixels a metre (PNG, BMP). A
+/// whole dpi that pixelsPerMetre turns into exactly this count is taken as
+/// the resolution the file was written with (11811 and 11812 -> 300,
+/// 23622 -> 600), so a page keeps its resolution through PNG and BMP like
+/// through TIFF and JPEG; any other count gives its exact value (2363 ->
+/// 60.0202).
+double dotsPerInch(int64_t pixelsPerMetre);
+
 /// Baseline JPEG, 1 component, quality 1..100 (outside: clamped). JFIF
 /// density in dots per inch, the resolutions rounded to whole numbers.
 bool writeGrayJpeg(std::FILE* file, const GrayPageView& page, int quality);
