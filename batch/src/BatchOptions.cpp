@@ -298,7 +298,9 @@ Report
                            number of cores); the results do not depend on it
   -h, --help               this text
 
-Exit status: 0 every page cleaned, 1 some page failed or was skipped, 2 usage error.
+Exit status: 0 every page cleaned, 1 some page failed or was skipped, 2 usage error,
+128 + the signal's number when interrupted (Ctrl-C gives 130): the pages in progress
+are finished and reported, no new page is started; a second Ctrl-C ends at once.
 )";
 }
 

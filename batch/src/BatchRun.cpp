@@ -11,12 +11,14 @@
 #include <mutex>
 #include <opencv2/core/utility.hpp>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "BatchSettings.h"
 #include "Console.h"
 #include "InputListing.h"
+#include "Interruption.h"
 #include "OutputPlan.h"
 #include "PageJob.h"
 #include "quillane/model/EngineBinding.h"
@@ -59,13 +61,19 @@ int runBatch(const BatchOptions& options) {
   const size_t workers = std::max<size_t>(1, std::min(jobs, pages.size()));
   cv::setNumThreads(static_cast<int>(std::max<size_t>(1, jobs / workers)));
 
+  // From here on a signal stops the jobs from taking new pages instead of
+  // ending the program in the middle of a write.
+  const Interruption interruption;
   std::vector<std::optional<PageReport>> reports(pages.size());
   std::atomic<size_t> next{0};
   std::mutex mutex;
   std::condition_variable finished;
   size_t doneCount = 0;
+  size_t idleWorkers = 0;
   auto work = [&]() {
-    for (size_t i = next++; i < pages.size(); i = next++) {
+    while (!Interruption::requested()) {
+      const size_t i = next++;
+      if (i >= pages.size()) break;
       Console::setCurrentPage(pages[i].path);
       PageReport report;
       try {
@@ -83,19 +91,28 @@ int runBatch(const BatchOptions& options) {
       }
       finished.notify_one();
     }
+    {
+      std::lock_guard lock(mutex);
+      ++idleWorkers;
+    }
+    finished.notify_one();
   };
   std::vector<std::thread> threads;
   for (size_t t = 0; t < workers; ++t) threads.emplace_back(work);
 
-  // Lines go out in input order; the bar counts every finished page.
+  // Lines go out in input order; the bar counts every finished page. Every
+  // page a job took is finished before its job ends, so once all jobs have
+  // ended the pages taken are exactly the ones left to report.
   std::vector<PageReport> reported;
   reported.reserve(pages.size());
   console.progress(0, pages.size());
   size_t shown = 0;
   std::unique_lock lock(mutex);
-  while (reported.size() < pages.size()) {
-    finished.wait(lock, [&] { return doneCount != shown; });
+  bool jobsEnded = false;
+  while (reported.size() < pages.size() && !jobsEnded) {
+    finished.wait(lock, [&] { return doneCount != shown || idleWorkers == workers; });
     shown = doneCount;
+    jobsEnded = idleWorkers == workers;
     std::vector<PageReport> ready;
     while (reported.size() + ready.size() < pages.size() && reports[reported.size() + ready.size()])
       ready.push_back(std::move(*reports[reported.size() + ready.size()]));
@@ -114,6 +131,12 @@ int runBatch(const BatchOptions& options) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   console.summary(summaryLine(reported, seconds));
   if (options.dust) quillane::EngineBinding::unbind();
+  if (const int signal = Interruption::signal(); signal != 0) {
+    const size_t left = pages.size() - reported.size();
+    console.error("interrupted (signal " + std::to_string(signal) + "); " + std::to_string(left) +
+                  (left == 1 ? " page was" : " pages were") + " not started");
+    return 128 + signal;
+  }
   const bool allCleaned = std::all_of(reported.begin(), reported.end(), [](const PageReport& r) {
     return r.status == PageStatus::Cleaned;
   });

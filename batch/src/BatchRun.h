@@ -13,7 +13,9 @@ namespace batch {
 /// every page was cleaned, 1 when some page failed or was skipped (or the
 /// folders given hold no page, or the engine needed for --dust cannot be
 /// loaded), 2 for a usage error found
-/// once the settings are known (an unknown --density mode).
+/// once the settings are known (an unknown --density mode), and 128 + the
+/// signal's number when SIGINT, SIGTERM, SIGHUP or SIGPIPE interrupted it
+/// (the pages in progress are finished and reported, no new one is started).
 int runBatch(const BatchOptions& options);
 
 }  // namespace batch
