@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -412,7 +413,7 @@ TEST_F(BatchTool, PresetsFollowThePageResolution) {
     const std::string path = dir.file("p" + std::to_string(static_cast<int>(dpi)) + ".png");
     ASSERT_TRUE(savePage(speckledPage(40, 30, dpi, 12), path, kFormatPng));
     // The presets follow the resolution the page file gives, as the editor's
-    // buttons do (a PNG keeps pixels a metre, so 600 dpi reads 599.9994).
+    // buttons do.
     quillane::QuillaneParameter atDpi = settings;
     atDpi.resolution = loadPage(path).horizontalResolution;
     for (int i = 0; i < 3; ++i)
@@ -450,6 +451,85 @@ TEST_F(BatchTool, BrokenSettingsAreReportedOnceAndDefaultsUsed) {
       << r.err;
   // The built-in last dust size, not the 5 of the broken file.
   EXPECT_EQ(count(r.out, "\"dust_size\":36,\"threshold\":0,"), 3u) << r.out;
+}
+
+// Runs the tool with stdout on a pipe and, once the first report line has
+// come, sends SIGINT and reads on, or closes the pipe; returns what was read.
+std::string runAndInterrupt(std::vector<std::string> args, bool closePipe, int& exitCode,
+                            const std::string& errPath) {
+  args.insert(args.begin(), {TAVELMOR_BATCH_PROGRAM, "--settings", TAVELMOR_DATA_DIR});
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  int ends[2];
+  if (::pipe(ends) != 0) return {};
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(ends[1], 1);
+    ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+    ::close(ends[0]);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(ends[1]);
+  std::string out;
+  char c;
+  while (::read(ends[0], &c, 1) == 1) {
+    out += c;
+    if (c != '\n' || count(out, "\n") > 1) continue;
+    if (closePipe) break;
+    ::kill(child, SIGINT);
+  }
+  ::close(ends[0]);
+  int status = 0;
+  exitCode = -1;
+  if (child > 0 && ::waitpid(child, &status, 0) == child)
+    exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return out;
+}
+
+TEST(BatchInterruption, PagesInProgressAreFinishedAndNoNewOneIsStarted) {
+  constexpr size_t kPages = 24;
+  for (const bool closePipe : {false, true}) {
+    SCOPED_TRACE(closePipe ? "report pipe closed" : "SIGINT");
+    TempDir dir;
+    fs::create_directory(dir.file("in"));
+    const QuillaneImage page = speckledPage(1200, 1600, 300, 7);
+    for (size_t i = 0; i < kPages; ++i)
+      ASSERT_TRUE(savePage(page, dir.file("in/p" + std::to_string(100 + i) + ".png"), kFormatPng));
+    int exitCode = -1;
+    const std::string out =
+        runAndInterrupt({"--dust", "white", "--jobs", "2", "-o", dir.file("out"), dir.file("in")},
+                        closePipe, exitCode, dir.file("err"));
+    EXPECT_EQ(exitCode, 128 + (closePipe ? SIGPIPE : SIGINT));
+
+    // Whole pages only, nothing hidden left beside them, and not every page.
+    // Every input is the same page, so every output is the same cleaned page.
+    std::vector<std::string> written;
+    QuillaneImage first;
+    for (const auto& entry : fs::directory_iterator(dir.file("out"))) {
+      const std::string name = entry.path().filename().string();
+      ASSERT_NE(name[0], '.') << "left behind: " << name;
+      QuillaneImage cleaned = loadPage(entry.path().string());
+      EXPECT_EQ(cleaned.height(), 1600) << name;
+      if (first.isEmpty())
+        first = std::move(cleaned);
+      else
+        EXPECT_TRUE(samePixels(cleaned, first)) << name;
+      written.push_back(name);
+    }
+    EXPECT_GE(written.size(), 1u);
+    EXPECT_LT(written.size(), kPages);
+    const std::string left = std::to_string(kPages - written.size());
+    EXPECT_NE(readFile(dir.file("err")).find(left + " pages were not started"), std::string::npos)
+        << readFile(dir.file("err"));
+    if (closePipe) continue;
+    // Every page written was reported, and the summary counts them.
+    for (const std::string& name : written)
+      EXPECT_NE(out.find("/in/" + name), std::string::npos) << name << "\n" << out;
+    const std::string n = std::to_string(written.size());
+    EXPECT_NE(out.find(n + " pages: " + n + " cleaned"), std::string::npos) << out;
+  }
 }
 
 // SpotCounter against a plain flood fill on many random small images.
