@@ -16,8 +16,7 @@ TEST(Notice, HandlerIsReplacedAndRestored) {
     EXPECT_EQ(notice("ユーザー設定", NoticeIcon::Stop, NoticeButtons::YesNoCancel),
               NoticeAnswer::No);
   }
-  ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0], "ユーザー設定!");
+  EXPECT_EQ(seen, std::vector<std::string>{"ユーザー設定!"});
   // The default handler prints and answers the default button.
   EXPECT_EQ(notice("x", NoticeIcon::None, NoticeButtons::YesNoCancel), NoticeAnswer::Yes);
   EXPECT_EQ(notice("x", NoticeIcon::None), NoticeAnswer::Ok);
