@@ -1,12 +1,16 @@
-// Page records: creation rules, and the clipped rectangle copy and the crop
-// against a per-pixel statement of the copy.
+// Page images: creation rules, the clipped rectangle copy and the crop against
+// a per-pixel statement of the copy, and the engine's pinhole pass on a page
+// (a missing engine, one without LWPinhole, binding twice).
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "quillane/model/EngineBinding.h"
 #include "quillane/model/ImageCopy.h"
 #include "quillane/model/QuillaneImage.h"
 
@@ -17,11 +21,9 @@ std::vector<uint8_t> bytes(const FilterImageData& image) {
   return std::vector<uint8_t>(image.pixels(), image.pixels() + image.size());
 }
 
-void expectEmpty(const FilterImageData& image) {
-  EXPECT_TRUE(image.isEmpty());
-  EXPECT_EQ(image.pixels(), nullptr);
-  EXPECT_EQ(image.width() | image.height() | image.stride() | image.size(), 0);
-  EXPECT_EQ(image.bytesPerPixel(), 0);
+void expectEmpty(const FilterImageData& i) {
+  EXPECT_TRUE(i.isEmpty() && i.pixels() == nullptr &&
+              (i.width() | i.height() | i.stride() | i.size() | i.bytesPerPixel()) == 0);
 }
 
 TEST(FilterImageData, CreateZeroesMovesAndReleases) {
@@ -55,16 +57,16 @@ TEST(FilterImageData, CreateZeroesMovesAndReleases) {
 }
 
 // The copy stated per pixel: pixel i of dstRect takes pixel i of srcRect
-// where both lie inside their images (read from the source as it was before).
-std::vector<uint8_t> referenceCopy(const std::vector<uint8_t>& src, int sw, int sh, int sStride,
+// where both lie inside their images, read from the source bytes as they were.
+std::vector<uint8_t> referenceCopy(const FilterImageData& src, const std::vector<uint8_t>& from,
                                    const FilterImageData& dst, Rect s, Rect d) {
   std::vector<uint8_t> out = bytes(dst);
   for (int64_t y = 0; y < int64_t(s.bottom) - s.top; ++y)
     for (int64_t x = 0; x < int64_t(s.right) - s.left; ++x) {
       const int64_t sx = s.left + x, sy = s.top + y, dx = d.left + x, dy = d.top + y;
-      if (sx >= 0 && sy >= 0 && sx < sw && sy < sh && dx >= 0 && dy >= 0 && dx < dst.width() &&
-          dy < dst.height())
-        out[dy * dst.stride() + dx] = src[sy * sStride + sx];
+      if (sx >= 0 && sy >= 0 && sx < src.width() && sy < src.height() && dx >= 0 && dy >= 0 &&
+          dx < dst.width() && dy < dst.height())
+        out[dy * dst.stride() + dx] = from[sy * src.stride() + sx];
     }
   return out;
 }
@@ -89,14 +91,10 @@ TEST(CopyClippedRect, CopyAndCropMatchThePerPixelStatement) {
     const bool sameImage = trial % 4 == 0, unequal = trial % 7 == 0;
     QuillaneImage src = numbered(10, 0), other = numbered(11, 100);
     QuillaneImage& dst = sameImage ? src : other;
-    const int w = uniform(0, 8), h = uniform(0, 8);
-    const Rect s{uniform(-5, 9), uniform(-5, 9), 0, 0}, d{uniform(-5, 9), uniform(-5, 9), 0, 0};
-    const Rect sr{s.left, s.top, s.left + w, s.top + h};
-    const Rect dr{d.left, d.top, d.left + w + unequal, d.top + h};
-    const auto before = bytes(src);
-    const auto expected =
-        unequal ? bytes(dst)
-                : referenceCopy(before, src.width(), src.height(), src.stride(), dst, sr, dr);
+    const int w = uniform(0, 8), h = uniform(0, 8), sx = uniform(-5, 9), sy = uniform(-5, 9);
+    const int dx = uniform(-5, 9), dy = uniform(-5, 9);
+    const Rect sr{sx, sy, sx + w, sy + h}, dr{dx, dy, dx + w + unequal, dy + h};
+    const auto expected = unequal ? bytes(dst) : referenceCopy(src, bytes(src), dst, sr, dr);
     EXPECT_EQ(copyClippedRect(src, dst, sr, dr), !unequal);
     ASSERT_EQ(bytes(dst), expected);
     // A crop is a copy into a zeroed image of the rectangle's size.
@@ -105,8 +103,7 @@ TEST(CopyClippedRect, CopyAndCropMatchThePerPixelStatement) {
     if (!patch) continue;
     QuillaneImage zeros;
     ASSERT_TRUE(zeros.create(w, h, w, 1));
-    EXPECT_EQ(bytes(*patch), referenceCopy(bytes(src), src.width(), src.height(), src.stride(),
-                                           zeros, sr, {0, 0, w, h}));
+    EXPECT_EQ(bytes(*patch), referenceCopy(src, bytes(src), zeros, sr, {0, 0, w, h}));
   }
   // Far outside, where the clipping arithmetic could overflow: nothing left.
   QuillaneImage src = numbered(4, 0), dst = numbered(4, 0);
@@ -115,6 +112,47 @@ TEST(CopyClippedRect, CopyAndCropMatchThePerPixelStatement) {
   EXPECT_EQ(bytes(dst), before);
   EXPECT_EQ(crop(src, {3, 0, 1, 2}), nullptr);
   EXPECT_EQ(crop(QuillaneImage(), {0, 0, 2, 2}), nullptr);
+}
+
+// A white 8 x 6 page with a 2-pixel dark speck and an 8-pixel dark bar; rows
+// of 10 bytes, the last two padding of 77.
+QuillaneImage speckledPage() {
+  QuillaneImage page;
+  EXPECT_TRUE(page.create(8, 6, 10, 1));
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 10; ++x) page.row(y)[x] = x < 8 ? 255 : 77;
+  page.row(1)[1] = page.row(1)[2] = 0;
+  for (int x = 0; x < 8; ++x) page.row(4)[x] = 0;
+  return page;
+}
+
+TEST(EngineBinding, PinholeSequenceNeedsAnEngineWithLWPinholeBoundOnce) {
+  // Without an engine, or with one that lacks LWPinhole, nothing changes.
+  for (const std::string folder : {"/nonexistent", QUILLANE_TEST_ENGINE_NO_PINHOLE}) {
+    EngineBinding::unbind();
+    EXPECT_EQ(EngineBinding::bind(folder), folder != "/nonexistent");
+    QuillaneImage page = speckledPage();
+    EXPECT_FALSE(EngineBinding::runPinhole(page, true, 9)) << folder;
+    EXPECT_EQ(bytes(page), bytes(speckledPage()));
+  }
+  EngineBinding::unbind();
+  // Without a folder the engine comes from the program's own folder, where
+  // the build puts it beside the tests. A second bind keeps it, even with a
+  // folder whose engine has no LWPinhole.
+  ASSERT_TRUE(EngineBinding::bind());
+  ASSERT_TRUE(EngineBinding::bind(QUILLANE_TEST_ENGINE_NO_PINHOLE));
+  QuillaneImage page = speckledPage(), expected = speckledPage();
+  expected.row(1)[1] = expected.row(1)[2] = 255;  // the speck goes, the bar (8 px) stays
+  ASSERT_TRUE(EngineBinding::runPinhole(page, true, 7));
+  EXPECT_EQ(bytes(page), bytes(expected));  // stride padding untouched as well
+  QuillaneImage empty;
+  EXPECT_FALSE(EngineBinding::runPinhole(empty, true, 7));
+  // One unbind unloads it: it was loaded only once.
+  EngineBinding::unbind();
+  EXPECT_FALSE(EngineBinding::isBound());
+  const std::string path = std::string(QUILLANE_TEST_ENGINE_FULL) + "/libtrellin.so";
+  EXPECT_EQ(dlopen(path.c_str(), RTLD_NOLOAD | RTLD_NOW), nullptr);
+  EXPECT_EQ(EngineBinding::createLWData(), nullptr);
 }
 
 }  // namespace
