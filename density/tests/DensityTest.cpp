@@ -373,6 +373,7 @@ TEST_F(DensitySettingsFile, ShippedFileLoadsByTheKeyRulesAndSavesUserModesAndBut
   ASSERT_TRUE(reloaded.SetIniFilePath(folder_.string()));
   EXPECT_EQ(allRecords(reloaded.parameters()), expected);
   EXPECT_EQ(reloaded.parameters().getUserButtonParameterOriginalNumber(0), 10);
+  EXPECT_EQ(reloaded.parameters().getUserButtonParameterOriginalNumber(1), 9);
   reloaded.SetMode(10);  // user mode 2
   EXPECT_EQ(reloaded.parameters().getRecord(), changed);
 
