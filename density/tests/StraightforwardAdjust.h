@@ -1,10 +1,8 @@
 #pragma once
 // The density adjustment done the plain way: every image step is its own
-// full-page OpenCV call (smoothing, margin crop, histogram, two thresholds,
-// erode, dilate, page copy, AND, two inversions, count, lookup), and the peak
-// search, level search and tone curve are written out directly from their
-// definitions. Slow and memory-hungry on purpose: the library's fused passes
-// must reproduce it byte for byte. Used by the tests and the benchmark.
+// full-page OpenCV call, and the peak search, level search and tone curve are
+// written out from their definitions. Slow and memory-hungry on purpose: the
+// library's fused passes must reproduce it byte for byte (tests, benchmark).
 #include "tonvale/TonvaleParameter.h"
 
 #include <opencv2/core.hpp>

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -20,116 +18,115 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Shown {
-  std::string text;
-  common::NoticeIcon icon;
-  common::NoticeButtons buttons;
-};
+// The fields the settings file keeps, and the presets it only provides.
+auto savedFields(const QuillaneParameter& p) {
+  return std::tuple(p.brushSize, p.eraserSize, p.lastDustSizeWhite, p.lastDustSizeBlack,
+                    p.lastGrayThresholdWhite, p.lastGrayThresholdBlack, p.fileTypeIndex,
+                    p.dustColourRed, p.dustColourGreen, p.dustColourBlue, p.customColours);
+}
+auto presets(const QuillaneParameter& p) {
+  return std::tuple(p.dustSizePresetsWhite, p.dustSizePresetsBlack, p.grayThresholdPresetsWhite,
+                    p.grayThresholdPresetsBlack);
+}
 
 class SettingsFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ =
-        fs::temp_directory_path() /
-        ("quillane_settings_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder_);
     fs::create_directories(folder_);
-    fs::copy_file(fs::path(QUILLANE_DATA_DIR) / "QuillanePlugin.ini",
-                  folder_ / "QuillanePlugin.ini");
+    fs::copy_file(fs::path(QUILLANE_DATA_DIR) / "QuillanePlugin.ini", ini_.path());
     parameter_.setSettingsFolder(folder_.string());
   }
   void TearDown() override { fs::remove_all(folder_); }
 
-  // Rewrites one line "KEY=..." of the file (the first one after [section]).
-  void replaceLine(const std::string& from, const std::string& to) {
-    std::ifstream in(parameter_.settingsFilePath);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string content = text.str();
-    const auto at = content.find(from);
-    ASSERT_NE(at, std::string::npos) << from;
-    content.replace(at, from.size(), to);
-    std::ofstream(parameter_.settingsFilePath, std::ios::trunc) << content;
-  }
-
-  std::vector<Shown> shown_;
+  std::vector<std::string> shown_;
   common::ScopedNoticeHandler recorder_{
       [this](const std::string& text, common::NoticeIcon icon, common::NoticeButtons buttons) {
-        shown_.push_back({text, icon, buttons});
+        EXPECT_EQ(std::tie(icon, buttons),
+                  std::tuple(common::NoticeIcon::Stop, common::NoticeButtons::Ok));
+        shown_.push_back(text);
         return common::NoticeAnswer::Ok;
       }};
-  fs::path folder_;
+  const fs::path folder_ = fs::temp_directory_path() / ("quillane-" + std::to_string(::getpid()));
+  const common::IniFile ini_{(folder_ / "QuillanePlugin.ini").string()};
   QuillaneParameter parameter_;
 };
 
-TEST_F(SettingsFile, ShippedFileLoadsTheDefaultsAndValuesLandInTheirFields) {
-  QuillaneParameter defaults;
-  parameter_.brushSize = 7;
-  parameter_.customColours[3] = 0x123456;
-  ASSERT_EQ(QuillaneIniFileIo::load(parameter_), 0);
-  EXPECT_EQ(parameter_.brushSize, defaults.brushSize);
-  EXPECT_EQ(parameter_.customColours, defaults.customColours);
-  EXPECT_EQ(parameter_.dustSizePresetsWhite, defaults.dustSizePresetsWhite);
-  EXPECT_EQ(parameter_.grayThresholdPresetsBlack, defaults.grayThresholdPresetsBlack);
-  EXPECT_EQ(parameter_.dustColourRed, defaults.dustColourRed);
-  EXPECT_EQ(
-      common::IniFile(parameter_.settingsFilePath).readString("CommonEnvironment", "VERSION", ""),
-      "0003");
+TEST_F(SettingsFile, EveryKeyLandsInItsFieldAndSavedFieldsComeBack) {
+  const QuillaneParameter defaults;
+  ASSERT_EQ(QuillaneIniFileIo::load(parameter_), 0);  // the shipped file: the defaults
+  EXPECT_EQ(savedFields(parameter_), savedFields(defaults));
 
-  replaceLine("LASTDUSTSIZE_BLACK=36", "LASTDUSTSIZE_BLACK=11");
-  replaceLine("LASTDUSTSIZE_WHITE=36", "LASTDUSTSIZE_WHITE=22");
-  replaceLine("GRAYTHRESHOLD_M_WHITE=120", "GRAYTHRESHOLD_M_WHITE=121");
-  replaceLine("[DustColor]\nRED=255\nGREEN=0\nBLUE=0", "[DustColor]\nRED=300\nGREEN=513\nBLUE=2");
-  ASSERT_EQ(QuillaneIniFileIo::load(parameter_), 0);
-  EXPECT_EQ(parameter_.lastDustSizeWhite, 11);
-  EXPECT_EQ(parameter_.lastDustSizeBlack, 22);
-  EXPECT_EQ(parameter_.grayThresholdPresetsBlack[1], 121);
-  EXPECT_EQ(parameter_.dustColourRed, 44);  // modulo 256
-  EXPECT_EQ(parameter_.dustColourGreen, 1);
-  EXPECT_EQ(parameter_.dustColourBlue, 2);
-}
-
-TEST_F(SettingsFile, MissingPresetKeyOrStoredMinusOneUsesNothing) {
-  for (auto [from, to] : {std::pair{"GRAYTHRESHOLD_L_WHITE=220\n", ""},
-                          std::pair{"FILTERINDEX=0", "FILTERINDEX=-1"}}) {
-    SetUp();  // a fresh copy of the shipped file
-    replaceLine("BRUSHSIZE=60", "BRUSHSIZE=99");
-    replaceLine(from, to);
-    EXPECT_EQ(QuillaneIniFileIo::load(parameter_), common::kIniKeyMissing) << from;
-    EXPECT_EQ(parameter_.brushSize, 60);
+  // Every key its own value. The "_BLACK" keys belong to the White mode.
+  QuillaneParameter want;
+  const std::tuple<const char*, const char*, int32_t*> keys[] = {
+      {"BrushSize", "BRUSHSIZE", &want.brushSize},
+      {"EraserSize", "ERASERSIZE", &want.eraserSize},
+      {"DustSize", "LASTDUSTSIZE_BLACK", &want.lastDustSizeWhite},
+      {"DustSize", "LASTDUSTSIZE_WHITE", &want.lastDustSizeBlack},
+      {"GrayThreshold", "LASTGRAYTHRESHOLD_BLACK", &want.lastGrayThresholdWhite},
+      {"GrayThreshold", "LASTGRAYTHRESHOLD_WHITE", &want.lastGrayThresholdBlack},
+      {"FileType", "FILTERINDEX", &want.fileTypeIndex},
+      {"DustColor", "GREEN", &want.dustColourGreen},
+      {"DustColor", "BLUE", &want.dustColourBlue}};
+  int value = 2;
+  for (const auto& [section, key, field] : keys) ini_.writeInt(section, key, *field = ++value);
+  const char* sizes[] = {"S", "M", "L"};
+  for (int i = 0; i < 3; ++i) {
+    const std::string s = sizes[i];
+    ini_.writeInt("DustSize", "DUSTRATIO_" + s + "_BLACK", want.dustSizePresetsWhite[i] = ++value);
+    ini_.writeInt("DustSize", "DUSTRATIO_" + s + "_WHITE", want.dustSizePresetsBlack[i] = ++value);
+    ini_.writeInt("GrayThreshold", "GRAYTHRESHOLD_" + s + "_BLACK",
+                  want.grayThresholdPresetsWhite[i] = ++value);
+    ini_.writeInt("GrayThreshold", "GRAYTHRESHOLD_" + s + "_WHITE",
+                  want.grayThresholdPresetsBlack[i] = ++value);
   }
-  EXPECT_FALSE(QuillaneIniFileIo::loadLastParameterFromIniFile(parameter_));
-  ASSERT_EQ(shown_.size(), 1u);
-  EXPECT_EQ(shown_[0].text,
-            "ユーザー設定ファイルの読み込みに失敗しました。\n"
-            "アプリケーションを再インストールすると直る可能性があります。(1052)");
-  EXPECT_EQ(shown_[0].icon, common::NoticeIcon::Stop);
-  EXPECT_EQ(shown_[0].buttons, common::NoticeButtons::Ok);
-}
+  ini_.writeInt("SaveColor_15", "RED", 1);
+  ini_.writeInt("SaveColor_15", "GREEN", 2);
+  ini_.writeInt("SaveColor_15", "BLUE", 3);
+  want.customColours[15] = packColour(1, 2, 3);
+  ini_.writeInt("DustColor", "RED", 300);  // colours are taken modulo 256
+  want.dustColourRed = 44;
+  ASSERT_EQ(QuillaneIniFileIo::load(parameter_), 0);
+  EXPECT_EQ(savedFields(parameter_), savedFields(want));
+  EXPECT_EQ(presets(parameter_), presets(want));
 
-TEST_F(SettingsFile, DeletedFolderIsRecreatedWithPersistentKeysOnly) {
-  fs::remove_all(folder_);
-  EXPECT_EQ(QuillaneIniFileIo::load(parameter_), common::kIniNotAccessible);
-  EXPECT_FALSE(QuillaneIniFileIo::loadLastParameterFromIniFile(parameter_));
-  ASSERT_EQ(shown_.size(), 1u);
-  EXPECT_NE(shown_[0].text.find("(1050)"), std::string::npos);
-
-  parameter_.brushSize = 77;
-  parameter_.dustColourGreen = 128;
-  parameter_.customColours[15] = packColour(1, 2, 3);
+  // Saved into the shipped file, the kept fields come back; the presets are
+  // never written.
+  SetUp();
   ASSERT_TRUE(QuillaneIniFileIo::saveLastParameterFromIniFile(parameter_));
-  ASSERT_TRUE(fs::exists(parameter_.settingsFilePath));
-  const common::IniFile ini(parameter_.settingsFilePath);
-  EXPECT_EQ(ini.readInt("BrushSize", "BRUSHSIZE", -1), 77);
-  EXPECT_EQ(ini.readInt("DustColor", "GREEN", -1), 128);
-  EXPECT_EQ(ini.readInt("SaveColor_15", "BLUE", -1), 3);
-  EXPECT_EQ(ini.readInt("DustSize", "DUSTRATIO_S_BLACK", -1), -1);  // never written
-
   QuillaneParameter reloaded;
   reloaded.setSettingsFolder(folder_.string());
-  EXPECT_EQ(QuillaneIniFileIo::load(reloaded), common::kIniKeyMissing);
-  EXPECT_EQ(reloaded.brushSize, 60);
+  ASSERT_EQ(QuillaneIniFileIo::load(reloaded), 0);
+  EXPECT_EQ(savedFields(reloaded), savedFields(want));
+  EXPECT_EQ(presets(reloaded), presets(defaults));
+}
+
+TEST_F(SettingsFile, MissingKeyOrFolderAppliesNothingAndSavingRecreatesTheFolder) {
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      {"GrayThreshold", "GRAYTHRESHOLD_L_WHITE", ""},
+      {"FileType", "FILTERINDEX", "-1"},
+      {"deleted folder", "", nullptr}};
+  for (const auto& [section, key, text] : cases) {
+    SCOPED_TRACE(section);
+    SetUp();  // a fresh copy of the shipped file
+    ini_.writeInt("BrushSize", "BRUSHSIZE", 99);
+    if (text) ini_.writeString(section, key, text);
+    if (!text) fs::remove_all(folder_);
+    shown_.clear();
+    EXPECT_FALSE(QuillaneIniFileIo::loadLastParameterFromIniFile(parameter_));
+    EXPECT_EQ(parameter_.brushSize, 60);
+    const std::string expected =
+        "ユーザー設定ファイルの読み込みに失敗しました。\n"
+        "アプリケーションを再インストールすると直る可能性があります。" +
+        std::string(text ? "(1052)" : "(1050)");
+    EXPECT_EQ(shown_, std::vector{expected});
+  }
+  // Saving recreates the folder, with the kept keys only: the presets stay missing.
+  parameter_.brushSize = 77;
+  ASSERT_TRUE(QuillaneIniFileIo::saveLastParameterFromIniFile(parameter_));
+  EXPECT_EQ(ini_.readInt("BrushSize", "BRUSHSIZE", -1), 77);
+  EXPECT_EQ(QuillaneIniFileIo::load(parameter_), common::kIniKeyMissing);
 }
 
 TEST(DustSizePresets, FollowTheResolution) {
@@ -150,34 +147,22 @@ TEST(DustSizePresets, FollowTheResolution) {
     p.dustSizePresetsBlack = {};
     EXPECT_EQ((Triple{smallDustSizeWhite(p), mediumDustSizeWhite(p), largeDustSizeWhite(p)}),
               expected);
-    EXPECT_EQ(dustSizePreset(p, DustMode::White, 1), expected[1]);
     std::swap(p.dustSizePresetsWhite, p.dustSizePresetsBlack);
     EXPECT_EQ((Triple{smallDustSizeBlack(p), mediumDustSizeBlack(p), largeDustSizeBlack(p)}),
               expected);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(dustSizePreset(p, DustMode::Black, i), expected[i]);
   }
 }
 
 TEST(ControlExchange, ToolSizesAndModeValues) {
   QuillaneParameter p;
   readControlsBack(p, kToolDustBrush, {80, 120, 50}, DustMode::Black);
-  EXPECT_EQ(p.brushSize, 80);
-  EXPECT_EQ(p.currentGrayThreshold, 120);
-  EXPECT_EQ(p.currentDustSize, 50);
-  EXPECT_EQ(p.lastGrayThresholdBlack, 120);
-  EXPECT_EQ(p.lastDustSizeBlack, 50);
-  EXPECT_EQ(p.lastDustSizeWhite, 36);  // the other mode keeps its values
-
   readControlsBack(p, kToolEraser, {33, 40, 9}, DustMode::White);
-  EXPECT_EQ(p.brushSize, 80);
-  EXPECT_EQ(p.eraserSize, 33);
-  EXPECT_EQ(p.lastGrayThresholdWhite, 40);
-  EXPECT_EQ(p.lastDustSizeBlack, 50);
-
+  // The brush and eraser keep their own sizes, each mode its own values.
+  EXPECT_EQ(std::tie(p.brushSize, p.eraserSize, p.lastGrayThresholdBlack, p.lastDustSizeBlack,
+                     p.lastGrayThresholdWhite, p.lastDustSizeWhite),
+            std::tuple(80, 33, 120, 50, 40, 9));
   const ControlValues brush = loadControls(p, kToolDustBrush, {1, 2, 3});
-  EXPECT_EQ(brush.toolSize, 80);
-  EXPECT_EQ(brush.grayThreshold, 40);
-  EXPECT_EQ(brush.dustSize, 9);
+  EXPECT_EQ(std::tie(brush.toolSize, brush.grayThreshold, brush.dustSize), std::tuple(80, 40, 9));
   EXPECT_EQ(loadControls(p, 2, {1, 2, 3}).toolSize, 1);  // no size of its own
 }
 
