@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -40,19 +41,19 @@ struct Mapping {
 // costs no more than a fresh mapping.
 class MappingCache {
  public:
-  // A kept mapping that holds size bytes without wasting more than a quarter
-  // of it, or an empty one.
+  // The newest kept mapping that holds size bytes without wasting more than
+  // a quarter of it, or an empty one.
   Mapping take(size_t size) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    size_t best = kKept;
-    for (size_t i = 0; i < kKept; ++i) {
-      const size_t capacity = kept_[i].start != nullptr ? kept_[i].capacity() : 0;
-      if (capacity >= size && capacity - size <= size / 4 &&
-          (best == kKept || capacity < kept_[best].capacity())) {
-        best = i;
-      }
+    for (size_t i = 0; i < count_; ++i) {
+      const size_t capacity = kept_[i].capacity();
+      if (capacity < size || capacity - size > size / 4) continue;
+      const Mapping found = kept_[i];
+      std::copy(kept_ + i + 1, kept_ + count_, kept_ + i);
+      --count_;
+      return found;
     }
-    return best == kKept ? Mapping{} : std::exchange(kept_[best], Mapping{});
+    return Mapping{};
   }
 
   // Keeps a mapping, giving the oldest kept one back to the system when full.
@@ -61,9 +62,10 @@ class MappingCache {
     Mapping dropped;
     {
       const std::lock_guard<std::mutex> lock(mutex_);
-      dropped = kept_[kKept - 1];
-      for (size_t i = kKept - 1; i > 0; --i) kept_[i] = kept_[i - 1];
+      if (count_ == kKept) dropped = kept_[--count_];
+      std::copy_backward(kept_, kept_ + count_, kept_ + count_ + 1);
       kept_[0] = mapping;
+      ++count_;
     }
     if (dropped.start != nullptr) munmap(dropped.start, dropped.length);
   }
@@ -72,6 +74,7 @@ class MappingCache {
   static constexpr size_t kKept = 2;
   std::mutex mutex_;
   Mapping kept_[kKept];  // newest first
+  size_t count_ = 0;
 };
 
 // Never destroyed: images may be freed by other objects' destructors at exit.

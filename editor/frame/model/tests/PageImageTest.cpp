@@ -56,6 +56,28 @@ TEST(FilterImageData, CreateZeroesMovesAndReleases) {
   }
 }
 
+// Freed page-sized buffers are handed out again, but never to two images at
+// once, and create() clears what an earlier image left in them.
+TEST(FilterImageData, FreedPageBuffersAreReusedOnceAndCleared) {
+  constexpr int32_t w = 6000, h = 5000;
+  QuillaneImage first;
+  ASSERT_TRUE(first.createUninitialized(w, h, w, 1));
+  std::memset(first.pixels(), 7, size_t{w} * h);
+  const uint8_t* const buffer = first.pixels();
+  first.release();
+  QuillaneImage a, b;
+  ASSERT_TRUE(a.createUninitialized(w, h - 100, w, 1));  // a little smaller fits
+  EXPECT_EQ(a.pixels(), buffer);
+  ASSERT_TRUE(b.create(w, h, w, 1));
+  EXPECT_NE(b.pixels(), a.pixels());
+  std::memset(a.pixels(), 9, size_t{w} * (h - 100));
+  EXPECT_EQ(bytes(b), std::vector<uint8_t>(size_t{w} * h, 0));
+  a.release();
+  ASSERT_TRUE(a.create(w, h - 100, w, 1));
+  EXPECT_EQ(a.pixels(), buffer);
+  EXPECT_EQ(bytes(a), std::vector<uint8_t>(size_t{w} * (h - 100), 0));
+}
+
 // The copy stated per pixel: pixel i of dstRect takes pixel i of srcRect
 // where both lie inside their images, read from the source bytes as they were.
 std::vector<uint8_t> referenceCopy(const FilterImageData& src, const std::vector<uint8_t>& from,
