@@ -15,6 +15,7 @@ double scaled(double f, int32_t preset) { return std::trunc(f * preset); }
 int dustSizePreset(const QuillaneParameter& parameter, DustMode mode, int index) {
   static constexpr int kLowResolution[3] = {2, 4, 10};
   static constexpr int kHighResolution[3] = {200, 400, 1000};
+  if (index < 0 || index > 2) return 0;  // no such preset: nothing counts as dust
   const auto& presets = parameter.dustSizePresets(mode);
   const double f = (parameter.resolution / 600.0) * (parameter.resolution / 600.0);
   if (scaled(f, presets[0]) <= 2) return kLowResolution[index];

@@ -150,6 +150,8 @@ TEST(DustSizePresets, FollowTheResolution) {
     std::swap(p.dustSizePresetsWhite, p.dustSizePresetsBlack);
     EXPECT_EQ((Triple{smallDustSizeBlack(p), mediumDustSizeBlack(p), largeDustSizeBlack(p)}),
               expected);
+    // No preset past either end (the tables hold three).
+    EXPECT_EQ(dustSizePreset(p, DustMode::Black, -1) | dustSizePreset(p, DustMode::Black, 3), 0);
   }
 }
 

@@ -20,7 +20,8 @@ int smallDustSizeBlack(const QuillaneParameter& parameter);
 int mediumDustSizeBlack(const QuillaneParameter& parameter);
 int largeDustSizeBlack(const QuillaneParameter& parameter);
 
-/// The preset of a mode by index: 0 small, 1 medium, 2 large.
+/// The preset of a mode by index: 0 small, 1 medium, 2 large; 0 for any
+/// other index.
 int dustSizePreset(const QuillaneParameter& parameter, DustMode mode, int index);
 
 }  // namespace quillane
