@@ -1,4 +1,4 @@
-// LWSpread on drawn cases, its profiles, and against a pixel dilation.
+// LWSpread: its profiles, and the band against a pixel dilation.
 #include <gtest/gtest.h>
 
 #include "Spread.h"
@@ -7,61 +7,13 @@
 namespace trellin::test {
 namespace {
 
-constexpr std::int32_t kBlack = imageValue(0);
-constexpr std::int32_t kBand = imageValue(100);       // '4' in drawings
-constexpr std::int32_t kProtected = imageValue(200);  // '8' in drawings
+constexpr std::int32_t kBand = imageValue(100);
+constexpr std::int32_t kProtected = imageValue(200);
 
 Gray spreadGray(const Gray& image, std::int32_t radius, std::int32_t shape, bool protect) {
   Data data = setGray(image);
   EXPECT_EQ(LWSpread(data.get(), radius, shape, kBlack, kBand, protect ? 1 : 0, kProtected), 1);
   return returnGray(data.get());
-}
-
-void expectSpread(const std::vector<std::string>& before, std::int32_t radius, std::int32_t shape,
-                  bool protect, const std::vector<std::string>& after) {
-  EXPECT_EQ(
-      describeDifference(spreadGray(parseGray(before), radius, shape, protect), parseGray(after)),
-      "")
-      << "radius " << radius << ", shape " << shape;
-}
-
-TEST(LWSpread, RadiusOneAroundOnePixel) {
-  const std::vector<std::string> dot = {".....", ".....", "..#..", ".....", "....."};
-  expectSpread(dot, 1, kSpreadSquare, false, {".....", ".444.", ".4#4.", ".444.", "....."});
-  expectSpread(dot, 1, kSpreadDiamond, false, {".....", "..4..", ".4#4.", "..4..", "....."});
-  expectSpread(dot, 1, kSpreadCircle, false, {".....", "..4..", ".4#4.", "..4..", "....."});
-  expectSpread(dot, 2, kSpreadCircle, false, {".444.", "44444", "44#44", "44444", ".444."});
-  // Clamped at the image edges.
-  expectSpread({"#..", "...", "..."}, 1, kSpreadSquare, false, {"#4.", "44.", "..."});
-}
-
-TEST(LWSpread, TargetAndProtectedPixelsAreNeverPainted) {
-  const std::vector<std::string> image = {"......", ".#8#..", ".8..8.", "......"};
-  expectSpread(image, 1, kSpreadSquare, true, {"44444.", "4#8#4.", "48448.", "......"});
-  expectSpread(image, 1, kSpreadSquare, false, {"44444.", "4#4#4.", "44444.", "......"});
-  // A band of the target colour itself widens the area; the marks keep the
-  // first target apart from the painted pixels.
-  Data data = setGray(parseGray({"...", ".#.", "..."}));
-  ASSERT_EQ(LWSpread(data.get(), 1, kSpreadSquare, kBlack, kBlack, 0, 0), 1);
-  EXPECT_EQ(describeDifference(returnGray(data.get()), parseGray({"###", "###", "###"})), "");
-  EXPECT_EQ(attributeMask(data.get(), LWATTR_TARGET),
-            (std::vector<std::uint8_t>{0, 0, 0, 0, 1, 0, 0, 0, 0}));
-}
-
-TEST(LWSpread, RefusedArguments) {
-  EXPECT_EQ(LWSpread(nullptr, 1, 0, kBlack, kBand, 0, 0), 0);
-  const Gray image = parseGray({"...", ".#.", "..."});
-  for (const std::int32_t radius : {0, -1}) {
-    Data data = setGray(image);
-    EXPECT_EQ(LWSpread(data.get(), radius, kSpreadCircle, kBlack, kBand, 0, 0), 0);
-    EXPECT_EQ(describeDifference(returnGray(data.get()), image), "");
-  }
-  Data data = setGray(image);
-  EXPECT_EQ(LWSpread(data.get(), 1, 3, kBlack, kBand, 0, 0), 0);
-  // A radius far beyond the image paints everything.
-  EXPECT_EQ(describeDifference(spreadGray(image, INT32_MAX, kSpreadCircle, false),
-                               parseGray({"444", "4#4", "444"})),
-            "");
 }
 
 std::vector<std::int32_t> profile(std::int32_t shape, std::int32_t radius) {
@@ -90,6 +42,9 @@ TEST(LWSpread, ProfilesAreSymmetricShapes) {
 }
 
 TEST(LWSpread, MatchesDilationByTheProfileElement) {
+  // Target 0, protected 200, others 50 and 255: every pixel within the
+  // element of a target pixel takes the band colour (100), except target
+  // pixels and, when protected, pixels of 200.
   std::mt19937 random(11);
   for (int trial = 0; trial < 300; ++trial) {
     const int w = 1 + static_cast<int>(random() % 30);
@@ -97,28 +52,45 @@ TEST(LWSpread, MatchesDilationByTheProfileElement) {
     const std::int32_t shape = static_cast<std::int32_t>(random() % 3);
     const std::int32_t radius = 1 + static_cast<std::int32_t>(random() % 6);
     const bool protect = random() % 2;
-    Gray image(w, h);
-    const unsigned sparse = 10 + random() % 40;
-    for (std::uint8_t& p : image.pixels) {
-      const unsigned r = random() % sparse;
-      p = r == 0 ? 0 : r == 1 ? 200 : r == 2 ? 50 : 255;
-    }
+    const Gray image =
+        randomGray(random, w, h, 1.0 / (10 + random() % 40), {200, 50, 255, 255, 255, 255});
     const std::vector<std::int32_t> p = profile(shape, radius);
     Gray expected = image;
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
-        const std::uint8_t v = image.at(x, y);
-        if (v == 0 || (protect && v == 200)) continue;
-        bool reached = false;
-        for (int dy = -radius; dy <= radius && !reached; ++dy)
-          for (int dx = -p[std::abs(dy)]; dx <= p[std::abs(dy)] && !reached; ++dx) {
+        if (image.at(x, y) == 0 || (protect && image.at(x, y) == 200)) continue;
+        for (int dy = -radius; dy <= radius; ++dy)
+          for (int dx = -p[std::abs(dy)]; dx <= p[std::abs(dy)]; ++dx) {
             const int sx = x + dx, sy = y + dy;
-            reached = sx >= 0 && sy >= 0 && sx < w && sy < h && image.at(sx, sy) == 0;
+            if (sx >= 0 && sy >= 0 && sx < w && sy < h && image.at(sx, sy) == 0)
+              expected.at(x, y) = 100;
           }
-        if (reached) expected.at(x, y) = 100;
       }
     ASSERT_EQ(describeDifference(spreadGray(image, radius, shape, protect), expected), "")
         << "trial " << trial << ", shape " << shape << ", radius " << radius;
+  }
+}
+
+TEST(LWSpread, BandOfTheTargetColourAndRefusedArguments) {
+  // A band of the target colour itself widens the area; the marks keep the
+  // first target apart from the painted pixels.
+  const Gray dot = parseGray({"...", ".#.", "..."});
+  Data data = setGray(dot);
+  ASSERT_EQ(LWSpread(data.get(), 1, kSpreadSquare, kBlack, kBlack, 0, 0), 1);
+  EXPECT_EQ(describeDifference(returnGray(data.get()), Gray(3, 3, 0)), "");
+  EXPECT_EQ(attributeMask(data.get(), LWATTR_TARGET),
+            (std::vector<std::uint8_t>{0, 0, 0, 0, 1, 0, 0, 0, 0}));
+  // A radius far beyond the image paints everything.
+  EXPECT_EQ(describeDifference(spreadGray(dot, INT32_MAX, kSpreadCircle, false),
+                               parseGray({"444", "4#4", "444"})),
+            "");
+  EXPECT_EQ(LWSpread(nullptr, 1, 0, kBlack, kBand, 0, 0), 0);
+  const std::pair<std::int32_t, std::int32_t> refused[] = {{0, 0}, {-1, 0}, {1, 3}, {1, -1}};
+  for (const auto& [radius, shape] : refused) {
+    data = setGray(dot);
+    EXPECT_EQ(LWSpread(data.get(), radius, shape, kBlack, kBand, 0, 0), 0)
+        << radius << " " << shape;
+    EXPECT_EQ(describeDifference(returnGray(data.get()), dot), "");
   }
 }
 
