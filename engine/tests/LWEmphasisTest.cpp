@@ -11,15 +11,11 @@
 namespace trellin::test {
 namespace {
 
-Gray skipped(const Gray& image, double factor) {
+// LWColorEmphasize with scaleBack, else LWEmphasizeDataSkipping.
+Gray reduced(const Gray& image, double factor, bool scaleBack) {
   Data data = setGray(image);
-  EXPECT_EQ(LWEmphasizeDataSkipping(data.get(), kBlack, factor), 1);
-  return returnGray(data.get());
-}
-
-Gray emphasised(const Gray& image, double factor) {
-  Data data = setGray(image);
-  EXPECT_EQ(LWColorEmphasize(data.get(), kBlack, factor), 1);
+  EXPECT_EQ((scaleBack ? LWColorEmphasize : LWEmphasizeDataSkipping)(data.get(), kBlack, factor),
+            1);
   return returnGray(data.get());
 }
 
@@ -59,11 +55,11 @@ TEST(LWEmphasis, ReductionMatchesTheBlockModel) {
           for (int x = x0; x < columns[bx]; ++x) v = image.at(x, y) == 0 ? 0 : v;
         expected.at(static_cast<int>(bx), static_cast<int>(by)) = v;
       }
-    const Gray actual = skipped(image, factor);
+    const Gray actual = reduced(image, factor, false);
     ASSERT_EQ(describeDifference(actual, expected), "") << "trial " << trial << ", " << factor;
     // Scaling back gives the former size, black when the reduction has
     // black, and the image itself at factor 1.
-    const Gray back = emphasised(image, factor);
+    const Gray back = reduced(image, factor, true);
     ASSERT_EQ(back.width, w);
     ASSERT_EQ(back.height, h);
     const auto count = [](const Gray& g) {
@@ -78,7 +74,7 @@ TEST(LWEmphasis, ColorEmphasizeWidensALineToTheBlockGrid) {
   Gray line(40, 12);
   for (int y = 0; y < 12; ++y) line.at(17, y) = 0;
   for (const double factor : {0.5, 0.25, 0.2}) {
-    const Gray out = emphasised(line, factor);
+    const Gray out = reduced(line, factor, true);
     for (int y = 0; y < 12; ++y) {
       int black = 0, first = -1;
       for (int x = 0; x < 40; ++x)

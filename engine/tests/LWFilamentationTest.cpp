@@ -75,7 +75,7 @@ TEST(LWFilamentation, PeeledPixelsTakeTheColourBesideThem) {
             "");
 }
 
-TEST(LWFilamentation, OuterTwoRowsAndSmallImagesStayUnchanged) {
+TEST(LWFilamentation, OuterTwoRowsSmallImagesAndDots) {
   EXPECT_EQ(LWFilamentation(nullptr, kBlack, 1, 1, 0), 0);
   const Gray out = thinned(Gray(9, 9, 0), 5, true, 0);
   for (int y : {0, 1, 7, 8})
@@ -85,17 +85,12 @@ TEST(LWFilamentation, OuterTwoRowsAndSmallImagesStayUnchanged) {
     small.at(3, 0) = 255;
     EXPECT_EQ(describeDifference(thinned(small, 3, true, 0), small), "") << "height " << h;
   }
-}
-
-TEST(LWFilamentation, DotsGoInPassModeZeroOrTheCleanUp) {
-  Gray dot(7, 7);
-  dot.at(3, 3) = 0;
+  // Dots go in pass mode 0 or the clean-up, except in the two outer rows.
+  Gray dot(7, 7), edge(7, 5);
+  dot.at(3, 3) = edge.at(3, 1) = 0;
   EXPECT_EQ(describeDifference(thinned(dot, 1, false, 0), Gray(7, 7)), "");
   EXPECT_EQ(describeDifference(thinned(dot, 1, false, 1), dot), "");
   EXPECT_EQ(describeDifference(thinned(dot, 1, true, 1), Gray(7, 7)), "");
-  // A dot in the two outer rows stays.
-  Gray edge(7, 5);
-  edge.at(3, 1) = 0;
   EXPECT_EQ(describeDifference(thinned(edge, 1, true, 0), edge), "");
 }
 

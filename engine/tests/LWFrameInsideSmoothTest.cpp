@@ -40,7 +40,7 @@ Gray smoothed(const Scene& scene, std::int32_t x, std::int32_t y, std::int32_t r
   return copied;
 }
 
-TEST(LWFrameInsideSmooth, RemovesNarrowSpursInsideTheAreaOnly) {
+TEST(LWFrameInsideSmooth, RemovesNarrowSpursInsideTheAreaOnlyAndKeepsWideLines) {
   const Scene scene;
   Data picture, frame, result;
   Gray expected = scene.picture;
@@ -60,16 +60,13 @@ TEST(LWFrameInsideSmooth, RemovesNarrowSpursInsideTheAreaOnly) {
     }
   EXPECT_EQ(describeDifference(returnGray(picture.get()), scene.picture), "");
   EXPECT_EQ(attributeMask(picture.get(), LWATTR_TARGET), area);
-}
 
-TEST(LWFrameInsideSmooth, WideLinesKeepTheirCourse) {
   // A band thicker than the circle survives a larger radius too, and a
   // spur as wide as the circle stays.
-  Scene scene;
+  Scene wide;
   for (int y = 3; y < 8; ++y)
-    for (int x = 3; x < 9; ++x) scene.picture.at(x, y) = 0;
-  Data picture, frame, result;
-  const Gray copied = smoothed(scene, 1, 1, 2, picture, frame, result);
+    for (int x = 3; x < 9; ++x) wide.picture.at(x, y) = 0;
+  const Gray copied = smoothed(wide, 1, 1, 2, picture, frame, result);
   for (int y = 4; y < 14; ++y)
     for (int x = 0; x < 30; ++x)
       EXPECT_TRUE(copied.at(x, y) == 0 || (y < 8 && (x < 4 || x >= 8 || y >= 7))) << x << "," << y;
