@@ -15,12 +15,13 @@ Gray thinned(const Gray& image, std::int32_t passes, bool cleanUp, std::int32_t 
   return returnGray(data.get());
 }
 
-// A vertical line at x from row y0 to before row y1, and the same for rows.
+// A black line down column x from row y0 to before row y1, and a line of
+// colour along row y from x0 to before x1.
 void column(Gray& image, int x, int y0, int y1) {
   for (int y = y0; y < y1; ++y) image.at(x, y) = 0;
 }
-void row(Gray& image, int y, int x0, int x1) {
-  for (int x = x0; x < x1; ++x) image.at(x, y) = 0;
+void row(Gray& image, int y, int x0, int x1, std::uint8_t colour = 0) {
+  for (int x = x0; x < x1; ++x) image.at(x, y) = colour;
 }
 
 int areas(const Gray& image) {
@@ -103,9 +104,11 @@ TEST(LWFilamentation, CleanUpRunsHalfThePassesRoundedUp) {
     column(expected, 2, 2 + (passes + 1) / 2, 14 - (passes + 1) / 2);
     EXPECT_EQ(describeDifference(thinned(line, passes, true), expected), "") << passes;
   }
-  // A longer run hanging from a line gives up the pixel at its open end;
-  // one lying alone stays.
-  Gray corner(12, 10), expected(12, 10), bar(10, 5);
+  // A longer run hanging from a line gives up the pixel at its open end,
+  // which at the image edge takes the colour above before the one below;
+  // a run lying alone stays.
+  Gray corner(10, 10, 255), expected(10, 10, 255), bar(10, 5);
+  for (Gray* image : {&corner, &expected}) row(*image, 8, 0, 10, 100);
   column(corner, 2, 2, 8);
   row(corner, 7, 2, 10);
   column(expected, 2, 3, 8);

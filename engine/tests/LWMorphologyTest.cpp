@@ -71,10 +71,12 @@ TEST(LWChoke, MatchesThePixelErosion) {
     ASSERT_EQ(describeDifference(returnGray(data.get()), expected), "")
         << "trial " << trial << ", neighbourhood " << neighbourhood << ", border mode " << mode
         << ", iterations " << iterations;
-    // The black pixels left carry the target mark.
-    std::vector<std::uint8_t> black(expected.pixels.size());
-    for (std::size_t i = 0; i < black.size(); ++i) black[i] = expected.pixels[i] == 0;
+    // The black pixels left carry the target mark, all others none.
+    std::vector<std::uint8_t> black(expected.pixels.size()), other(black.size());
+    for (std::size_t i = 0; i < black.size(); ++i)
+      black[i] = expected.pixels[i] == 0, other[i] = expected.pixels[i] != 0;
     ASSERT_EQ(attributeMask(data.get(), LWATTR_TARGET), black) << "trial " << trial;
+    ASSERT_EQ(attributeMask(data.get(), LWATTR_NONE), other) << "trial " << trial;
   }
 }
 
