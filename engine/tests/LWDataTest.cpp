@@ -78,28 +78,28 @@ TEST(LWData, RefusedCallsChangeNothingAndNullIsHarmless) {
   const Gray image = parseGray({"#..#", ".##.", "...."});
   Data data = setGray(image);
   const std::uint8_t* p = image.pixels.data();
-  EXPECT_EQ(LWDataSetImageData(data.get(), 0, 3, 4, 1, p), 0);
-  EXPECT_EQ(LWDataSetImageData(data.get(), 4, 0, 4, 1, p), 0);
-  EXPECT_EQ(LWDataSetImageData(data.get(), 4, 3, 0, 1, p), 0);
-  EXPECT_EQ(LWDataSetImageData(data.get(), 4, 3, 4, 1, nullptr), 0);
-  EXPECT_EQ(LWDataSetImageData(data.get(), 4, 3, 4, 0, p), 0);
-  EXPECT_EQ(LWDataSetImageData(data.get(), 4, 3, 4, 5, p), 0);
-  // Too large to hold: refused before anything is freed or read.
-  EXPECT_EQ(LWDataSetImageData(data.get(), -1, 3, 4, 1, p), 0);
-  EXPECT_EQ(LWDataSetGrayData(data.get(), 4, INT32_MIN, 4, p), 0);
+  // Set refuses an empty size, a zero stride, pixel sizes other than 1 to 4
+  // and, before anything is freed or read, sizes too large to hold.
+  const std::int32_t refusedSets[][4] = {{0, 3, 4, 1},        {4, 0, 4, 1}, {4, 3, 0, 1},
+                                         {4, 3, 4, 0},        {4, 3, 4, 5}, {-1, 3, 4, 1},
+                                         {4, INT32_MIN, 4, 1}};
+  for (const auto& [w, h, stride, bpp] : refusedSets)
+    EXPECT_EQ(LWDataSetImageData(data.get(), w, h, stride, bpp, p), 0)
+        << w << " " << h << " " << stride << " " << bpp;
+  EXPECT_EQ(LWDataSetGrayData(data.get(), 4, 3, 4, nullptr), 0);
   EXPECT_EQ(describeDifference(returnGray(data.get()), image), "");
   EXPECT_EQ(attributeMask(data.get(), LWATTR_NONE), std::vector<std::uint8_t>(12, 1));
 
   // Return refuses any other geometry and writes nothing.
   std::vector<std::uint8_t> out(64, 7);
-  EXPECT_EQ(LWDataReturnImageData(data.get(), 3, 3, 4, 1, out.data()), 0);
-  EXPECT_EQ(LWDataReturnImageData(data.get(), 5, 3, 5, 1, out.data()), 0);
-  EXPECT_EQ(LWDataReturnImageData(data.get(), 4, 2, 4, 1, out.data()), 0);
-  EXPECT_EQ(LWDataReturnImageData(data.get(), 4, 4, 4, 1, out.data()), 0);
-  EXPECT_EQ(LWDataReturnImageData(data.get(), 4, 3, 4, 5, out.data()), 0);
-  EXPECT_EQ(LWDataReturnImageData(data.get(), 4, 3, 4, 0, out.data()), 0);
-  EXPECT_EQ(LWDataReturnImageData_TargetColor(data.get(), 4, 2, 4, 1, -1, out.data()), 0);
-  EXPECT_EQ(LWDataReturnImageData_TargetAtr(data.get(), 5, 3, 5, 1, 0, out.data()), 0);
+  const std::int32_t refusedReturns[][4] = {{3, 3, 4, 1}, {5, 3, 5, 1}, {4, 2, 4, 1},
+                                            {4, 4, 4, 1}, {4, 3, 4, 5}, {4, 3, 4, 0}};
+  for (const auto& [w, h, stride, bpp] : refusedReturns) {
+    EXPECT_EQ(LWDataReturnImageData(data.get(), w, h, stride, bpp, out.data()), 0) << w << " " << h;
+    EXPECT_EQ(LWDataReturnImageData_TargetColor(data.get(), w, h, stride, bpp, kBlack, out.data()),
+              0);
+    EXPECT_EQ(LWDataReturnImageData_TargetAtr(data.get(), w, h, stride, bpp, 0, out.data()), 0);
+  }
   EXPECT_EQ(out, std::vector<std::uint8_t>(64, 7));
 
   // Null and empty containers are harmless.
