@@ -12,109 +12,57 @@
 namespace trellin::test {
 namespace {
 
-constexpr std::int32_t kBlack = imageValue(0);
-
-// Label of every pixel: 4-connected areas of black numbered in the order of
-// their first pixel, rows from the top; 0 elsewhere.
-std::vector<std::uint32_t> labelModel(const Gray& image) {
-  std::vector<std::uint32_t> labels(image.pixels.size(), 0);
-  std::uint32_t next = 0;
-  const int w = image.width;
-  for (std::size_t start = 0; start < labels.size(); ++start) {
-    if (labels[start] || image.pixels[start] != 0) continue;
-    labels[start] = ++next;
-    std::vector<int> todo{static_cast<int>(start)};
-    while (!todo.empty()) {
-      const int p = todo.back();
-      todo.pop_back();
-      const int x = p % w, y = p / w;
-      const int neighbours[4][2] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
-      for (const auto& n : neighbours) {
-        if (n[0] < 0 || n[0] >= w || n[1] < 0 || n[1] >= image.height) continue;
-        const int q = n[1] * w + n[0];
-        if (!labels[q] && image.pixels[q] == 0) labels[q] = next, todo.push_back(q);
-      }
-    }
-  }
-  return labels;
-}
-
-LWRun runAt(const CLWData* data, int x, int y) {
-  LWRun run{};
-  EXPECT_TRUE(data->runAt(x, static_cast<std::uint32_t>(y), run));
-  return run;
-}
-
 TEST(LWDividesCoating, LabelsMatchAFloodFillAndColoursFollowTheSequence) {
   std::mt19937 random(3);
   for (int trial = 0; trial < 200; ++trial) {
     const int w = 1 + static_cast<int>(random() % 30);
     const int h = 1 + static_cast<int>(random() % 20);
-    Gray image(w, h);
-    const unsigned dense = 2 + random() % 4;
-    for (std::uint8_t& p : image.pixels) p = random() % dense ? (random() % 5 ? 255 : 80) : 0;
+    const Gray image = randomGray(random, w, h, 1.0 / (2 + random() % 4), {255, 255, 255, 255, 80});
     // Marks left by an earlier operation on the target runs do not keep
     // them from being labelled.
     Data data = setGray(image);
     ASSERT_EQ(LWChoke(data.get(), 0, 0, kBlack, 0, 0), 1);
     const std::int32_t hueStep = static_cast<std::int32_t>(random() % 400) - 20;
     ASSERT_EQ(LWDividesCoating(data.get(), kBlack, hueStep, 0.13, 0.07), 1);
-    const std::vector<std::uint32_t> expected = labelModel(image);
+    // Areas are numbered in the order of their first pixel.
+    const std::vector<std::uint32_t> expected = labelAreas(image, 0, false);
     std::vector<std::uint32_t> colours{0};
     CoatingColours sequence(hueStep, 0.13, 0.07);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
         const std::uint32_t label = expected[static_cast<std::size_t>(y) * w + x];
-        const LWRun run = runAt(data.get(), x, y);
-        if (label == 0) {
-          ASSERT_EQ(run.value, static_cast<std::uint32_t>(imageValue(image.at(x, y))));
-          continue;
-        }
+        LWRun run{};
+        ASSERT_TRUE(data->runAt(x, static_cast<std::uint32_t>(y), run));
         while (colours.size() <= label) colours.push_back(sequence.next());
         ASSERT_EQ(run.attribute, label) << "trial " << trial << " at " << x << "," << y;
-        ASSERT_EQ(run.value, colours[label]) << "trial " << trial << " at " << x << "," << y;
+        ASSERT_EQ(run.value, label ? colours[label] : imageValue(image.at(x, y)))
+            << "trial " << trial << " at " << x << "," << y;
       }
   }
 }
 
-TEST(LWDividesCoating, CornerTouchingAreasAreSeparate) {
-  Data data = setGray(parseGray({"#.#", ".#.", "#.#"}));
-  ASSERT_EQ(LWDividesCoating(data.get(), kBlack, 120, 0, 0), 1);
-  std::vector<std::uint32_t> values;
-  const int points[5][2] = {{0, 0}, {2, 0}, {1, 1}, {0, 2}, {2, 2}};
-  for (std::uint32_t k = 0; k < 5; ++k) {
-    const LWRun run = runAt(data.get(), points[k][0], points[k][1]);
-    EXPECT_EQ(run.attribute, k + 1);
-    values.push_back(run.value);
-  }
-  EXPECT_NE(values[0], values[1]);
-  EXPECT_NE(values[1], values[2]);
-  EXPECT_EQ(values[0], values[3]);  // the hue comes round after three areas
-}
-
 TEST(LWDividesCoating, SequenceWrapsHueSaturationAndLightness) {
-  CoatingColours hues(120, 0, 0);
-  for (const std::uint32_t hue : {120u, 240u, 0u, 120u}) {
-    hues.next();
-    EXPECT_EQ(hues.hue(), hue);
-    EXPECT_DOUBLE_EQ(hues.saturation(), 0.2);
-    EXPECT_DOUBLE_EQ(hues.lightness(), 0.2);
+  // Hue, saturation and lightness start at 0, 0.2 and 0.2; each colour adds
+  // the steps, the hue wraps at 360 (whatever the step), saturation and
+  // lightness above 0.8 go back by 0.6.
+  struct Case {
+    std::int32_t hueStep;
+    double saturationStep, lightnessStep;
+    int colours;
+    std::uint32_t hue;
+    double saturation, lightness;
+  };
+  const Case cases[] = {{120, 0, 0, 3, 0, 0.2, 0.2},        {120, 0, 0, 4, 120, 0.2, 0.2},
+                        {0, 0.3, 0.25, 2, 0, 0.8, 0.7},     {0, 0.3, 0.25, 3, 0, 0.5, 0.35},
+                        {-90, 0, 0, 1, 270, 0.2, 0.2},      {720 + 30, 0, 0, 1, 30, 0.2, 0.2},
+                        {-750, 0.6, 0.6, 1, 330, 0.8, 0.8}, {0, 0.61, 0.6, 1, 0, 0.21, 0.8}};
+  for (const Case& c : cases) {
+    CoatingColours sequence(c.hueStep, c.saturationStep, c.lightnessStep);
+    for (int i = 0; i < c.colours; ++i) sequence.next();
+    EXPECT_EQ(sequence.hue(), c.hue) << "hue step " << c.hueStep << ", colour " << c.colours;
+    EXPECT_NEAR(sequence.saturation(), c.saturation, 1e-12) << "step " << c.saturationStep;
+    EXPECT_NEAR(sequence.lightness(), c.lightness, 1e-12) << "step " << c.lightnessStep;
   }
-  CoatingColours steps(0, 0.3, 0.25);
-  const double saturations[] = {0.5, 0.8, 0.5, 0.8};
-  const double lightnesses[] = {0.45, 0.7, 0.35, 0.6};
-  for (int i = 0; i < 4; ++i) {
-    steps.next();
-    EXPECT_NEAR(steps.saturation(), saturations[i], 1e-12);
-    EXPECT_NEAR(steps.lightness(), lightnesses[i], 1e-12);
-  }
-  // Negative and whole-turn hue steps stay within one turn.
-  CoatingColours back(-90, 0, 0);
-  back.next();
-  EXPECT_EQ(back.hue(), 270u);
-  CoatingColours turn(720 + 30, 0, 0);
-  turn.next();
-  EXPECT_EQ(turn.hue(), 30u);
 }
 
 TEST(LWDividesCoating, ContainerWithoutTheTargetIsUnchanged) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 namespace trellin::test {
@@ -16,60 +17,12 @@ Gray parseGray(const std::vector<std::string>& rows) {
   return image;
 }
 
-FloodResult floodFillModel(const Gray& image, std::uint8_t target, std::uint8_t fill,
-                           long largestArea) {
-  FloodResult out{image, std::vector<std::uint8_t>(image.pixels.size(), 0)};
-  std::vector<std::uint8_t> seen(image.pixels.size(), 0);
-  std::vector<int> area;
-  const int w = image.width;
-  for (std::size_t start = 0; start < image.pixels.size(); ++start) {
-    if (seen[start] || image.pixels[start] != target) continue;
-    area.assign(1, static_cast<int>(start));
-    seen[start] = 1;
-    for (std::size_t i = 0; i < area.size(); ++i) {
-      const int p = area[i];
-      const int x = p % w;
-      const int y = p / w;
-      const int neighbours[4][2] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
-      for (const auto& n : neighbours) {
-        if (n[0] < 0 || n[0] >= w || n[1] < 0 || n[1] >= image.height) continue;
-        const int q = n[1] * w + n[0];
-        if (!seen[q] && image.pixels[q] == target) {
-          seen[q] = 1;
-          area.push_back(q);
-        }
-      }
-    }
-    if (static_cast<long>(area.size()) > largestArea) continue;
-    for (int p : area) {
-      out.image.pixels[p] = fill;
-      out.changed[p] = 1;
-    }
-  }
-  return out;
-}
-
-FloodResult runPinhole(const Gray& image, const std::vector<PinholePass>& passes) {
-  FloodResult out{image, std::vector<std::uint8_t>(image.pixels.size(), 0)};
-  Data data = makeData();
-  EXPECT_EQ(LWDataSetImageData(data.get(), image.width, image.height, image.width, 1,
-                               image.pixels.data()),
-            1);
-  for (const PinholePass& pass : passes)
-    EXPECT_EQ(
-        LWPinhole(data.get(), imageValue(pass.target), imageValue(pass.fill), pass.largestArea), 1);
-  EXPECT_EQ(LWDataReturnImageData(data.get(), image.width, image.height, image.width, 1,
-                                  out.image.pixels.data()),
-            1);
-  // Over two different markers a written pixel reads the same both times,
-  // an unwritten one does not.
-  std::vector<std::uint8_t> first(image.pixels.size(), 1), second(image.pixels.size(), 2);
-  for (std::vector<std::uint8_t>* atr : {&first, &second})
-    EXPECT_EQ(LWDataReturnImageData_TargetAtr(data.get(), image.width, image.height, image.width, 1,
-                                              LWATTR_CHANGED, atr->data()),
-              1);
-  for (std::size_t i = 0; i < first.size(); ++i) out.changed[i] = first[i] == second[i];
-  return out;
+Gray randomGray(std::mt19937& random, int width, int height, double ink,
+                const std::vector<std::uint8_t>& others) {
+  Gray image(width, height);
+  for (std::uint8_t& p : image.pixels)
+    p = std::bernoulli_distribution(ink)(random) ? 0 : others[random() % others.size()];
+  return image;
 }
 
 Data setGray(const Gray& image) {
@@ -98,14 +51,40 @@ std::vector<std::uint8_t> attributeMask(CLWData* data, std::int32_t attribute) {
   return mask;
 }
 
+std::vector<std::uint32_t> labelAreas(const Gray& image, std::uint8_t value, bool eight) {
+  std::vector<std::uint32_t> labels(image.pixels.size(), 0);
+  std::uint32_t next = 0;
+  std::vector<int> todo;
+  for (int start = 0; start < static_cast<int>(labels.size()); ++start) {
+    if (labels[start] || image.pixels[start] != value) continue;
+    labels[start] = ++next;
+    todo.assign(1, start);
+    while (!todo.empty()) {
+      const int px = todo.back() % image.width, py = todo.back() / image.width;
+      todo.pop_back();
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+          const int x = px + dx, y = py + dy;
+          if ((dx && dy && !eight) || x < 0 || y < 0 || x >= image.width || y >= image.height)
+            continue;
+          const int q = y * image.width + x;
+          if (!labels[q] && image.pixels[q] == value) labels[q] = next, todo.push_back(q);
+        }
+    }
+  }
+  return labels;
+}
+
 std::string describeDifference(const Gray& actual, const Gray& expected) {
-  if (actual.pixels == expected.pixels) return "";
+  if (actual.width == expected.width && actual.pixels == expected.pixels) return "";
   std::ostringstream text;
   text << actual.width << " x " << actual.height << ", actual / expected:\n";
-  for (int y = 0; y < actual.height; ++y) {
-    for (int x = 0; x < actual.width; ++x) text << static_cast<int>(actual.at(x, y) / 26);
+  for (int y = 0; y < std::max(actual.height, expected.height); ++y) {
+    for (int x = 0; x < actual.width && y < actual.height; ++x)
+      text << static_cast<int>(actual.at(x, y) / 26);
     text << "   ";
-    for (int x = 0; x < expected.width; ++x) text << static_cast<int>(expected.at(x, y) / 26);
+    for (int x = 0; x < expected.width && y < expected.height; ++x)
+      text << static_cast<int>(expected.at(x, y) / 26);
     text << "\n";
   }
   return text.str();

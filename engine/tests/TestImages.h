@@ -1,7 +1,7 @@
 #pragma once
 // Small helpers shared by the engine tests: a pixel image, a handle that
-// deletes its container, and the plain flood-fill model of the pinhole
-// reduction that LWPinhole is checked against.
+// deletes its container, Set and Return in one call, and the labelling of
+// connected areas that the pixel models are built on.
 #include <cstdint>
 #include <memory>
 #include <random>
@@ -34,38 +34,15 @@ struct Gray {
 /// is d * 25.
 Gray parseGray(const std::vector<std::string>& rows);
 
-/// Result of the pixel model: the painted image and which pixels changed.
-struct FloodResult {
-  Gray image;
-  std::vector<std::uint8_t> changed;  // 1 where a pixel was painted
-};
-
-/// Paints every 4-connected area of exactly gray `target` with at most
-/// largestArea pixels with gray `fill`.
-FloodResult floodFillModel(const Gray& image, std::uint8_t target, std::uint8_t fill,
-                           long largestArea);
-
-/// One LWPinhole call, in gray levels.
-struct PinholePass {
-  std::uint8_t target;
-  std::uint8_t fill;
-  std::int32_t largestArea;
-};
-
-/// Sets image into a new container (one byte a pixel, values 0xFFFFFFxx),
-/// runs LWPinhole for each pass in turn and returns the result image and
-/// the pixels LWDataReturnImageData_TargetAtr reports as changed (by the
-/// last pass's fill colour). Fails the current test when a call fails.
-FloodResult runPinhole(const Gray& image, const std::vector<PinholePass>& passes);
-inline FloodResult runPinhole(const Gray& image, std::uint8_t target, std::uint8_t fill,
-                              std::int32_t largestArea) {
-  return runPinhole(image, {{target, fill, largestArea}});
-}
+/// Random pixels: black with probability ink, otherwise one of others.
+Gray randomGray(std::mt19937& random, int width, int height, double ink,
+                const std::vector<std::uint8_t>& others);
 
 /// The value LWDataSetImageData gives a gray byte.
 constexpr std::int32_t imageValue(std::uint8_t gray) {
   return static_cast<std::int32_t>(0xFFFFFF00u | gray);
 }
+constexpr std::int32_t kBlack = imageValue(0);
 
 /// A new container holding image (LWDataSetImageData, one byte a pixel).
 Data setGray(const Gray& image);
@@ -75,6 +52,10 @@ Gray returnGray(CLWData* data);
 
 /// 1 for each pixel whose run has the given attribute, else 0.
 std::vector<std::uint8_t> attributeMask(CLWData* data, std::int32_t attribute);
+
+/// Numbers the 4-connected (or 8-connected) areas of pixels equal to value
+/// in the order of their first pixel, rows from the top; 0 elsewhere.
+std::vector<std::uint32_t> labelAreas(const Gray& image, std::uint8_t value, bool eight);
 
 /// Where the two images differ, as text for a failure message ("" if equal).
 std::string describeDifference(const Gray& actual, const Gray& expected);
