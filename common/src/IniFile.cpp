@@ -119,20 +119,36 @@ std::string IniFile::readString(const std::string& section, const std::string& k
 
 void IniFile::writeString(const std::string& section, const std::string& key,
                           const std::string& value) const {
-  std::optional<std::string> bytes = readAll(path_);
-  if (!bytes) {
-    // A file that exists but cannot be read must not be replaced by one that
-    // holds only this key.
-    if (::access(path_.c_str(), F_OK) == 0) throw IniError(kIniWriteRefused);
-    bytes.emplace();
-  }
-  IniText text = IniText::fromBytes(*bytes);
-  text.set(section, key, value);
-  if (!replaceAtomically(path_, text.toBytes())) throw IniError(kIniWriteRefused);
+  IniEdit edit(*this);
+  edit.writeString(section, key, value);
+  edit.commit();
 }
 
 void IniFile::writeInt(const std::string& section, const std::string& key, int value) const {
   writeString(section, key, std::to_string(value));
+}
+
+IniEdit::IniEdit(const IniFile& file) : path_(file.path()) {
+  const std::optional<std::string> bytes = readAll(path_);
+  // A file that exists but cannot be read must not be replaced by one that
+  // holds only the new keys.
+  if (!bytes && ::access(path_.c_str(), F_OK) == 0) throw IniError(kIniWriteRefused);
+  text_ = std::make_unique<IniText>(IniText::fromBytes(bytes ? *bytes : std::string()));
+}
+
+IniEdit::~IniEdit() = default;
+
+void IniEdit::writeString(const std::string& section, const std::string& key,
+                          const std::string& value) {
+  text_->set(section, key, value);
+}
+
+void IniEdit::writeInt(const std::string& section, const std::string& key, int value) {
+  writeString(section, key, std::to_string(value));
+}
+
+void IniEdit::commit() {
+  if (!replaceAtomically(path_, text_->toBytes())) throw IniError(kIniWriteRefused);
 }
 
 }  // namespace common

@@ -88,6 +88,16 @@ TEST_F(IniFileTest, WritesReplaceOrAppendAndKeepOtherLines) {
   EXPECT_EQ(
       slurp(path),
       "; keep me\r\n[One]\r\na=10\r\nB=2\r\nNew=x\r\n\r\n[Two]\r\nC=3\r\n[Three]\r\nD=-4\r\n");
+  // An edit of several keys changes the file only when committed.
+  const std::string before = slurp(path);
+  IniEdit edit(ini);
+  edit.writeInt("two", "c", 30);
+  edit.writeString("Four", "E", "y");
+  EXPECT_EQ(slurp(path), before);
+  edit.commit();
+  EXPECT_EQ(slurp(path),
+            "; keep me\r\n[One]\r\na=10\r\nB=2\r\nNew=x\r\n\r\n[Two]\r\nc=30\r\n[Three]\r\n"
+            "D=-4\r\n[Four]\r\nE=y\r\n");
 
   // Behind the skipped byte order mark a second one starts the first line, so
   // that line is no section header. Dropping the first mark on writing would

@@ -83,7 +83,7 @@ void readRecord(const IniFile& file, const std::string& section, TonvaleParamete
   record.MASK_CREATE_TH_CONPENSATION = readInt(file, section, "MASK_CREATE_TH_CONPENSATION");
 }
 
-void writeRecord(const IniFile& file, const std::string& section,
+void writeRecord(common::IniEdit& file, const std::string& section,
                  const TonvaleParameter::Record& record) {
   file.writeString(section, "MODE_NAME", record.MODE_NAME);
   file.writeInt(section, "SHADOW_LEVEL_COMPENSATION", record.SHADOW_LEVEL_COMPENSATION);
@@ -107,7 +107,9 @@ bool TonvaleIniFileIo::ReadIni(const std::string& path, Record& record, int n) {
 bool TonvaleIniFileIo::WriteIni(const std::string& path, const Record& record, int n) {
   const IniFile file(path);
   file.openForWriting();
-  writeRecord(file, GetIniSectionName(path, n), record);
+  common::IniEdit edit(file);
+  writeRecord(edit, GetIniSectionName(path, n), record);
+  edit.commit();
   return true;
 }
 
@@ -125,9 +127,11 @@ bool TonvaleIniFileIo::WriteIni_UserButton(const std::string& path, const Record
                                            int origin, int n) {
   const IniFile file(path);
   file.openForWriting();
+  common::IniEdit edit(file);
   const std::string section = GetIniSectionName_UserButton(path, n);
-  writeRecord(file, section, record);
-  file.writeInt(section, "ORIGINAL_RECODE", origin);
+  writeRecord(edit, section, record);
+  edit.writeInt(section, "ORIGINAL_RECODE", origin);
+  edit.commit();
   return true;
 }
 

@@ -24,6 +24,7 @@
 // library raises them from its own rules (what counts as a missing key is the
 // caller's decision) and shows them as "(%d)".
 #include <exception>
+#include <memory>
 #include <string>
 
 namespace common {
@@ -85,6 +86,36 @@ class IniFile {
 
  private:
   std::string path_;
+};
+
+class IniText;
+
+/// Several writes to one settings file made as one: the file is read once,
+/// each write changes the text in memory, and commit() replaces the file
+/// atomically. Either every write reaches the file or none does, and saving
+/// many keys costs one replacement of the file instead of one a key. Each
+/// write follows the rules of IniFile::writeString.
+class IniEdit {
+ public:
+  /// Reads the file; a missing file starts empty. Raises
+  /// IniError(kIniWriteRefused) when the file exists but cannot be read (it
+  /// must not be replaced by one that holds only the new keys).
+  explicit IniEdit(const IniFile& file);
+  ~IniEdit();
+  IniEdit(const IniEdit&) = delete;
+  IniEdit& operator=(const IniEdit&) = delete;
+
+  void writeString(const std::string& section, const std::string& key, const std::string& value);
+  void writeInt(const std::string& section, const std::string& key, int value);
+
+  /// Replaces the file with the edited text. Raises IniError(kIniWriteRefused)
+  /// when the new file cannot be written or renamed; the old file is then
+  /// untouched.
+  void commit();
+
+ private:
+  std::string path_;
+  std::unique_ptr<IniText> text_;
 };
 
 }  // namespace common

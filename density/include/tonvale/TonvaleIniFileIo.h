@@ -37,7 +37,8 @@ class TonvaleIniFileIo {
   /// MARGIN_RATE is read as a real and truncated toward zero (7.9 gives 7).
   /// The record may be partly filled when a key is rejected.
   static bool ReadIni(const std::string& path, Record& record, int n);
-  /// Writes record into mode section n (folders and file created when missing).
+  /// Writes record into mode section n (folders and file created when
+  /// missing), all of its keys at once or none.
   static bool WriteIni(const std::string& path, const Record& record, int n);
 
   /// As ReadIni, for user-button section n, with ORIGINAL_RECODE into origin.

@@ -18,10 +18,11 @@ constexpr const char* kSaveFailedText =
 
 const char* const kSizeKeys[3] = {"S", "M", "L"};
 
-// One access a key: the file is checked before every read and every write.
-class Access {
+// Reads check the file before every key. A save goes to one edit of the
+// file, which replaces it once: all of the settings are saved or none.
+class Reader {
  public:
-  explicit Access(const std::string& path) : file_(path) {}
+  explicit Reader(const std::string& path) : file_(path) {}
 
   int readInt(const std::string& section, const std::string& key) const {
     file_.openForReading();
@@ -37,20 +38,15 @@ class Access {
     return packColour(red, green, blue);
   }
 
-  void writeInt(const std::string& section, const std::string& key, int value) const {
-    file_.openForWriting();
-    file_.writeInt(section, key, value);
-  }
-
-  void writeColour(const std::string& section, ColourRef colour) const {
-    writeInt(section, "RED", colourRed(colour));
-    writeInt(section, "GREEN", colourGreen(colour));
-    writeInt(section, "BLUE", colourBlue(colour));
-  }
-
  private:
   common::IniFile file_;
 };
+
+void writeColour(common::IniEdit& ini, const std::string& section, ColourRef colour) {
+  ini.writeInt(section, "RED", colourRed(colour));
+  ini.writeInt(section, "GREEN", colourGreen(colour));
+  ini.writeInt(section, "BLUE", colourBlue(colour));
+}
 
 std::string saveColourSection(int index) { return "SaveColor_" + std::to_string(index); }
 
@@ -66,7 +62,7 @@ std::string withCode(const char* text, int code) {
 
 int QuillaneIniFileIo::load(QuillaneParameter& parameter) {
   try {
-    const Access ini(parameter.settingsFilePath);
+    const Reader ini(parameter.settingsFilePath);
     QuillaneParameter read = parameter;
     const ColourRef dust = ini.readColour("DustColor");
     read.brushSize = ini.readInt("BrushSize", "BRUSHSIZE");
@@ -101,9 +97,12 @@ int QuillaneIniFileIo::load(QuillaneParameter& parameter) {
 
 int QuillaneIniFileIo::save(const QuillaneParameter& parameter) {
   try {
-    const Access ini(parameter.settingsFilePath);
-    ini.writeColour("DustColor", packColour(parameter.dustColourRed, parameter.dustColourGreen,
-                                            parameter.dustColourBlue));
+    const common::IniFile file(parameter.settingsFilePath);
+    file.openForWriting();
+    common::IniEdit ini(file);
+    writeColour(
+        ini, "DustColor",
+        packColour(parameter.dustColourRed, parameter.dustColourGreen, parameter.dustColourBlue));
     ini.writeInt("BrushSize", "BRUSHSIZE", parameter.brushSize);
     ini.writeInt("EraserSize", "ERASERSIZE", parameter.eraserSize);
     ini.writeInt("DustSize", "LASTDUSTSIZE_BLACK", parameter.lastDustSizeWhite);
@@ -111,7 +110,8 @@ int QuillaneIniFileIo::save(const QuillaneParameter& parameter) {
     ini.writeInt("GrayThreshold", "LASTGRAYTHRESHOLD_BLACK", parameter.lastGrayThresholdWhite);
     ini.writeInt("GrayThreshold", "LASTGRAYTHRESHOLD_WHITE", parameter.lastGrayThresholdBlack);
     ini.writeInt("FileType", "FILTERINDEX", parameter.fileTypeIndex);
-    for (int i = 0; i < 16; ++i) ini.writeColour(saveColourSection(i), parameter.customColours[i]);
+    for (int i = 0; i < 16; ++i) writeColour(ini, saveColourSection(i), parameter.customColours[i]);
+    ini.commit();
     return 0;
   } catch (const common::IniError& error) {
     return error.code();

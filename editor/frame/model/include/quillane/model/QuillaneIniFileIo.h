@@ -32,8 +32,8 @@ class QuillaneIniFileIo {
   static int load(QuillaneParameter& parameter);
 
   /// Writes the persistent keys in the order above, creating missing folders
-  /// and the file. The first error ends the save; keys written before it stay
-  /// written. Returns 0, or the code of the first error (1050, 1053).
+  /// and the file. All or nothing: the file is replaced once, with every key
+  /// written, or left as it was. Returns 0, or the error code (1050, 1053).
   static int save(const QuillaneParameter& parameter);
 
   /// load(), and on failure the stop notice
