@@ -45,7 +45,7 @@ void openEveryPageAndSaveBack(const std::string& root, int& refused) {
     const std::vector<uint8_t> original = pixelsOf(page);
     for (int32_t kind : {kFormatTiff, kFormatJpeg, kFormatPng, kFormatBmp}) {
       SCOPED_TRACE(kind);
-      ASSERT_EQ(file.saveAs(dir.file("copy"), kind, 1, 12, true), 0);
+      ASSERT_EQ(file.saveAs(dir.file("copy"), kind, 1, 8, true), 0);
       PageImageFile reader;
       QuillaneImage back;
       ASSERT_EQ(openPage(reader, back, file.path()), 0);

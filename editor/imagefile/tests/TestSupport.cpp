@@ -161,18 +161,13 @@ bool writeJpeg(const std::string& path, uint32_t width, uint32_t height, int com
   c.err = jpeg_std_error(&err);
   jpeg_create_compress(&c);
   jpeg_stdio_dest(&c, f);
-  c.image_width = width;
-  c.image_height = height;
-  c.input_components = components;
+  std::tie(c.image_width, c.image_height, c.input_components) =
+      std::tuple(width, height, components);
   c.in_color_space = components == 1 ? JCS_GRAYSCALE : (components == 3 ? JCS_RGB : JCS_CMYK);
   jpeg_set_defaults(&c);
   if (components == 4) jpeg_set_colorspace(&c, JCS_CMYK);
   jpeg_set_quality(&c, quality, TRUE);
-  if (dpi > 0) {
-    c.density_unit = 1;
-    c.X_density = static_cast<UINT16>(dpi);
-    c.Y_density = static_cast<UINT16>(dpi);
-  }
+  if (dpi > 0) std::tie(c.density_unit, c.X_density, c.Y_density) = std::tuple(1, dpi, dpi);
   jpeg_start_compress(&c, TRUE);
   while (c.next_scanline < height) {
     auto* row = const_cast<JSAMPROW>(data.data() + size_t{c.next_scanline} * width * components);
@@ -184,17 +179,6 @@ bool writeJpeg(const std::string& path, uint32_t width, uint32_t height, int com
   return true;
 }
 
-namespace {
-void put16(std::vector<uint8_t>& v, size_t at, uint32_t x) {
-  v[at] = static_cast<uint8_t>(x);
-  v[at + 1] = static_cast<uint8_t>(x >> 8);
-}
-void put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
-  put16(v, at, x);
-  put16(v, at + 2, x >> 16);
-}
-}  // namespace
-
 std::vector<uint8_t> makeBmp(int32_t width, int32_t height, uint16_t bitCount, uint32_t compression,
                              const std::vector<uint8_t>& palette,
                              const std::vector<uint8_t>& pixelData, uint32_t xPpm, uint32_t yPpm) {
@@ -202,18 +186,22 @@ std::vector<uint8_t> makeBmp(int32_t width, int32_t height, uint16_t bitCount, u
   std::vector<uint8_t> bmp(offset, 0);
   bmp[0] = 'B';
   bmp[1] = 'M';
-  put32(bmp, 2, static_cast<uint32_t>(offset + pixelData.size()));
-  put32(bmp, 10, static_cast<uint32_t>(offset));
-  put32(bmp, 14, 40);
-  put32(bmp, 18, static_cast<uint32_t>(width));
-  put32(bmp, 22, static_cast<uint32_t>(height));
-  put16(bmp, 26, 1);
-  put16(bmp, 28, bitCount);
-  put32(bmp, 30, compression);
-  put32(bmp, 34, static_cast<uint32_t>(pixelData.size()));
-  put32(bmp, 38, xPpm);
-  put32(bmp, 42, yPpm);
-  put32(bmp, 46, static_cast<uint32_t>(palette.size() / 4));
+  // Little-endian fields: file size, pixel offset, header size, width,
+  // height, planes and bit count, compression, pixel bytes, resolution,
+  // palette entries.
+  for (auto [at, value] : {std::pair<size_t, size_t>{2, offset + pixelData.size()},
+                           {10, offset},
+                           {14, 40},
+                           {18, static_cast<uint32_t>(width)},
+                           {22, static_cast<uint32_t>(height)},
+                           {26, 1 | bitCount << 16},
+                           {30, compression},
+                           {34, pixelData.size()},
+                           {38, xPpm},
+                           {42, yPpm},
+                           {46, palette.size() / 4}}) {
+    for (size_t i = 0; i < 4; ++i) bmp[at + i] = static_cast<uint8_t>(value >> (8 * i));
+  }
   std::copy(palette.begin(), palette.end(), bmp.begin() + 54);
   bmp.insert(bmp.end(), pixelData.begin(), pixelData.end());
   return bmp;
