@@ -4,12 +4,14 @@
 #include <png.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <tuple>
 
 #include <unistd.h>
 
@@ -76,46 +78,37 @@ bool writeTiff(const std::string& path, const TiffSpec& s) {
     TIFFSetField(tif, TIFFTAG_JPEGQUALITY, 95);
     if (s.jpegRgbInput) TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
   }
+  // Written from a copy: libtiff may change the buffers it is given.
+  std::vector<uint8_t> data = s.data;
+  bool ok = true;
   if (s.tileWidth != 0) {
     TIFFSetField(tif, TIFFTAG_TILEWIDTH, s.tileWidth);
     TIFFSetField(tif, TIFFTAG_TILELENGTH, s.tileLength);
-    const size_t pixel = s.samples;
-    std::vector<uint8_t> tile(s.tileWidth * s.tileLength * pixel);
-    bool ok = true;
-    for (uint32_t ty = 0; ty < s.height && ok; ty += s.tileLength) {
-      for (uint32_t tx = 0; tx < s.width && ok; tx += s.tileWidth) {
+    const size_t pixel = s.samples, tileRow = s.tileWidth * pixel;
+    std::vector<uint8_t> tile(tileRow * s.tileLength);
+    for (uint32_t ty = 0; ty < s.height; ty += s.tileLength) {
+      for (uint32_t tx = 0; tx < s.width; tx += s.tileWidth) {
         std::fill(tile.begin(), tile.end(), 0);
-        for (uint32_t y = 0; y < s.tileLength && ty + y < s.height; ++y) {
-          for (uint32_t x = 0; x < s.tileWidth && tx + x < s.width; ++x) {
-            for (size_t c = 0; c < pixel; ++c) {
-              tile[(y * s.tileWidth + x) * pixel + c] =
-                  s.data[((ty + y) * s.width + tx + x) * pixel + c];
-            }
-          }
+        for (uint32_t y = ty; y < std::min(ty + s.tileLength, s.height); ++y) {
+          std::copy_n(&data[(y * s.width + tx) * pixel],
+                      std::min(s.tileWidth, s.width - tx) * pixel, &tile[(y - ty) * tileRow]);
         }
-        ok = TIFFWriteEncodedTile(tif, TIFFComputeTile(tif, tx, ty, 0, 0), tile.data(),
-                                  static_cast<tmsize_t>(tile.size())) >= 0;
+        ok = ok && TIFFWriteEncodedTile(tif, TIFFComputeTile(tif, tx, ty, 0, 0), tile.data(),
+                                        static_cast<tmsize_t>(tile.size())) >= 0;
       }
     }
-    TIFFClose(tif);
-    return ok;
-  }
-  const uint32_t rps = s.rowsPerStrip != 0 ? s.rowsPerStrip : TIFFDefaultStripSize(tif, 0);
-  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rps);
-  const bool separate = s.planar == PLANARCONFIG_SEPARATE;
-  const uint16_t planes = separate ? s.samples : 1;
-  const size_t scanline = TIFFScanlineSize64(tif);
-  const size_t planeBytes = scanline * s.height;
-  bool ok = true;
-  for (uint16_t p = 0; p < planes && ok; ++p) {
-    for (uint32_t first = 0; first < s.height && ok; first += rps) {
-      const uint32_t rows = std::min(rps, s.height - first);
-      const size_t offset = p * planeBytes + first * scanline;
-      std::vector<uint8_t> strip(
-          s.data.begin() + static_cast<std::ptrdiff_t>(offset),
-          s.data.begin() + static_cast<std::ptrdiff_t>(offset + rows * scanline));
-      ok = TIFFWriteEncodedStrip(tif, TIFFComputeStrip(tif, first, p), strip.data(),
-                                 static_cast<tmsize_t>(strip.size())) >= 0;
+  } else {
+    const uint32_t rps = s.rowsPerStrip != 0 ? s.rowsPerStrip : TIFFDefaultStripSize(tif, 0);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rps);
+    const size_t scanline = TIFFScanlineSize64(tif);
+    const uint16_t planes = s.planar == PLANARCONFIG_SEPARATE ? s.samples : 1;
+    for (uint16_t p = 0; p < planes; ++p) {
+      for (uint32_t first = 0; first < s.height; first += rps) {
+        const size_t offset = (size_t{p} * s.height + first) * scanline;
+        const auto bytes = static_cast<tmsize_t>(std::min(rps, s.height - first) * scanline);
+        ok = ok &&
+             TIFFWriteEncodedStrip(tif, TIFFComputeStrip(tif, first, p), &data[offset], bytes) >= 0;
+      }
     }
   }
   TIFFClose(tif);
@@ -168,18 +161,13 @@ bool writeJpeg(const std::string& path, uint32_t width, uint32_t height, int com
   c.err = jpeg_std_error(&err);
   jpeg_create_compress(&c);
   jpeg_stdio_dest(&c, f);
-  c.image_width = width;
-  c.image_height = height;
-  c.input_components = components;
+  std::tie(c.image_width, c.image_height, c.input_components) =
+      std::tuple(width, height, components);
   c.in_color_space = components == 1 ? JCS_GRAYSCALE : (components == 3 ? JCS_RGB : JCS_CMYK);
   jpeg_set_defaults(&c);
   if (components == 4) jpeg_set_colorspace(&c, JCS_CMYK);
   jpeg_set_quality(&c, quality, TRUE);
-  if (dpi > 0) {
-    c.density_unit = 1;
-    c.X_density = static_cast<UINT16>(dpi);
-    c.Y_density = static_cast<UINT16>(dpi);
-  }
+  if (dpi > 0) std::tie(c.density_unit, c.X_density, c.Y_density) = std::tuple(1, dpi, dpi);
   jpeg_start_compress(&c, TRUE);
   while (c.next_scanline < height) {
     auto* row = const_cast<JSAMPROW>(data.data() + size_t{c.next_scanline} * width * components);
@@ -191,17 +179,6 @@ bool writeJpeg(const std::string& path, uint32_t width, uint32_t height, int com
   return true;
 }
 
-namespace {
-void put16(std::vector<uint8_t>& v, size_t at, uint32_t x) {
-  v[at] = static_cast<uint8_t>(x);
-  v[at + 1] = static_cast<uint8_t>(x >> 8);
-}
-void put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
-  put16(v, at, x);
-  put16(v, at + 2, x >> 16);
-}
-}  // namespace
-
 std::vector<uint8_t> makeBmp(int32_t width, int32_t height, uint16_t bitCount, uint32_t compression,
                              const std::vector<uint8_t>& palette,
                              const std::vector<uint8_t>& pixelData, uint32_t xPpm, uint32_t yPpm) {
@@ -209,21 +186,35 @@ std::vector<uint8_t> makeBmp(int32_t width, int32_t height, uint16_t bitCount, u
   std::vector<uint8_t> bmp(offset, 0);
   bmp[0] = 'B';
   bmp[1] = 'M';
-  put32(bmp, 2, static_cast<uint32_t>(offset + pixelData.size()));
-  put32(bmp, 10, static_cast<uint32_t>(offset));
-  put32(bmp, 14, 40);
-  put32(bmp, 18, static_cast<uint32_t>(width));
-  put32(bmp, 22, static_cast<uint32_t>(height));
-  put16(bmp, 26, 1);
-  put16(bmp, 28, bitCount);
-  put32(bmp, 30, compression);
-  put32(bmp, 34, static_cast<uint32_t>(pixelData.size()));
-  put32(bmp, 38, xPpm);
-  put32(bmp, 42, yPpm);
-  put32(bmp, 46, static_cast<uint32_t>(palette.size() / 4));
+  // Little-endian fields: file size, pixel offset, header size, width,
+  // height, planes and bit count, compression, pixel bytes, resolution,
+  // palette entries.
+  for (auto [at, value] : {std::pair<size_t, size_t>{2, offset + pixelData.size()},
+                           {10, offset},
+                           {14, 40},
+                           {18, static_cast<uint32_t>(width)},
+                           {22, static_cast<uint32_t>(height)},
+                           {26, 1 | bitCount << 16},
+                           {30, compression},
+                           {34, pixelData.size()},
+                           {38, xPpm},
+                           {42, yPpm},
+                           {46, palette.size() / 4}}) {
+    for (size_t i = 0; i < 4; ++i) bmp[at + i] = static_cast<uint8_t>(value >> (8 * i));
+  }
   std::copy(palette.begin(), palette.end(), bmp.begin() + 54);
   bmp.insert(bmp.end(), pixelData.begin(), pixelData.end());
   return bmp;
+}
+
+std::vector<uint8_t> tiffBytes(const TiffSpec& spec) {
+  const TempDir dir;
+  return writeTiff(dir.file("f.tif"), spec) ? readBytes(dir.file("f.tif")) : std::vector<uint8_t>{};
+}
+
+std::vector<uint8_t> pngBytes(const PngSpec& spec) {
+  const TempDir dir;
+  return writePng(dir.file("f.png"), spec) ? readBytes(dir.file("f.png")) : std::vector<uint8_t>{};
 }
 
 int openPage(quillane::PageImageFile& file, quillane::QuillaneImage& page, const std::string& path,
@@ -250,36 +241,28 @@ std::vector<uint8_t> patternPage(int32_t width, int32_t height, uint32_t seed) {
   return page;
 }
 
+std::vector<uint8_t> pixelsOf(const quillane::QuillaneImage& page) {
+  std::vector<uint8_t> pixels;
+  for (int32_t y = 0; y < page.height(); ++y) {
+    pixels.insert(pixels.end(), page.row(y), page.row(y) + page.width());
+  }
+  return pixels;
+}
+
 std::string compareGray(const quillane::QuillaneImage& page, const std::vector<uint8_t>& expected,
                         int allowed) {
   if (page.isEmpty()) return "page is empty";
   if (static_cast<size_t>(page.width()) * page.height() != expected.size()) return "size differs";
-  int worst = 0;
+  int worst = 0, worstX = 0, worstY = 0;
   for (int32_t y = 0; y < page.height(); ++y) {
     for (int32_t x = 0; x < page.width(); ++x) {
       const int d = std::abs(page.row(y)[x] - expected[static_cast<size_t>(y) * page.width() + x]);
-      worst = std::max(worst, d);
+      if (d > worst) std::tie(worst, worstX, worstY) = std::tuple(d, x, y);
     }
   }
   if (worst <= allowed) return {};
-  // Keep both images for a look.
-  static int serial = 0;
-  const std::string base =
-      (std::filesystem::temp_directory_path() /
-       ("imagefile-mismatch-" + std::to_string(::getpid()) + "-" + std::to_string(serial++)))
-          .string();
-  const auto savePgm = [&](const std::string& name, const uint8_t* pixels, int32_t stride) {
-    std::ofstream out(name, std::ios::binary);
-    out << "P5\n" << page.width() << " " << page.height() << "\n255\n";
-    for (int32_t y = 0; y < page.height(); ++y) {
-      out.write(reinterpret_cast<const char*>(pixels + static_cast<size_t>(y) * stride),
-                page.width());
-    }
-  };
-  savePgm(base + "-actual.pgm", page.pixels(), page.stride());
-  savePgm(base + "-expected.pgm", expected.data(), page.width());
-  return "largest difference " + std::to_string(worst) + " > " + std::to_string(allowed) +
-         "; images at " + base + "-{actual,expected}.pgm";
+  return "largest difference " + std::to_string(worst) + " > " + std::to_string(allowed) + " at " +
+         std::to_string(worstX) + "," + std::to_string(worstY);
 }
 
 namespace {

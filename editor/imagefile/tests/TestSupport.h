@@ -1,5 +1,6 @@
 #pragma once
-// Fixture makers and helpers of the page file tests.
+// Fixture makers and helpers of the page file tests (also used by the batch
+// tests and the fuzz seed corpus writer).
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -40,8 +41,9 @@ struct TiffSpec {
   uint16_t fillOrder = 0;                  ///< 0: tag not written
   std::vector<uint16_t> red, green, blue;  ///< colour map
   uint16_t subsamplingH = 0, subsamplingV = 0;
-  bool jpegRgbInput = false;               ///< YCbCr JPEG: data are RGB, libtiff converts
-  uint32_t tileWidth = 0, tileLength = 0;  ///< tiles (contiguous 8-bit data only)
+  bool jpegRgbInput = false;  ///< YCbCr JPEG: data are RGB, libtiff converts
+  uint32_t tileWidth = 0,
+           tileLength = 0;  ///< tiles (contiguous 8-bit data only)
   std::vector<uint8_t> data;
 };
 bool writeTiff(const std::string& path, const TiffSpec& spec);
@@ -69,6 +71,10 @@ std::vector<uint8_t> makeBmp(int32_t width, int32_t height, uint16_t bitCount, u
                              const std::vector<uint8_t>& pixelData, uint32_t xPpm = 0,
                              uint32_t yPpm = 0);
 
+/// The bytes of a file made by writeTiff or writePng.
+std::vector<uint8_t> tiffBytes(const TiffSpec& spec);
+std::vector<uint8_t> pngBytes(const PngSpec& spec);
+
 /// Probe + decode with a mode; returns the first non-success code (probe
 /// results 1, 3, 4 count as success), 0 when the page was filled.
 int openPage(quillane::PageImageFile& file, quillane::QuillaneImage& page, const std::string& path,
@@ -77,9 +83,11 @@ int openPage(quillane::PageImageFile& file, quillane::QuillaneImage& page, const
 /// A deterministic gray test page with some structure.
 std::vector<uint8_t> patternPage(int32_t width, int32_t height, uint32_t seed);
 
-/// Largest difference between the page and the expected pixels (width x
-/// height, stride = width); saves both as PGM under the temp folder when it
-/// exceeds allowed and reports their paths in the returned message.
+/// The pixels of a page, row after row without padding.
+std::vector<uint8_t> pixelsOf(const quillane::QuillaneImage& page);
+
+/// "" when the page has the expected pixels (width x height, stride = width)
+/// within allowed, else the largest difference and where it is.
 std::string compareGray(const quillane::QuillaneImage& page, const std::vector<uint8_t>& expected,
                         int allowed);
 
