@@ -15,6 +15,7 @@
 #include <new>
 #include <vector>
 
+#include "BilevelRows.h"
 #include "quillane/imagefile/ImageLoader.h"
 #include "quillane/imagefile/ImageWriter.h"
 #include "quillane/imagefile/PageFileResult.h"
@@ -367,10 +368,7 @@ bool writeBmp(std::FILE* file, const GrayPageView& page, int bitCount) {
     if (bitCount == 8) {
       std::memcpy(row.data(), src, static_cast<size_t>(page.width));
     } else {
-      std::fill(row.begin(), row.end(), 0);
-      for (int32_t x = 0; x < page.width; ++x) {
-        if (src[x] != 0) row[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
-      }
+      packBilevelRow(src, page.width, false, row.data());
     }
     if (std::fwrite(row.data(), 1, stride, file) != stride) return false;
   }

@@ -11,6 +11,7 @@
 #include <new>
 #include <vector>
 
+#include "BilevelRows.h"
 #include "quillane/imagefile/ImageLoader.h"
 #include "quillane/imagefile/ImageWriter.h"
 #include "quillane/imagefile/PageFileResult.h"
@@ -159,12 +160,8 @@ bool runPngWrite(std::FILE* file, png_structp png, png_infop info, const GrayPag
   for (int32_t y = 0; y < page->height; ++y) {
     const uint8_t* row = page->row(y);
     if (bilevel) {
-      uint8_t* out = packed->data();
-      std::memset(out, 0, packedBytes);
-      for (int32_t x = 0; x < page->width; ++x) {
-        if (row[x] != 0) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
-      }
-      png_write_row(png, out);
+      packBilevelRow(row, page->width, false, packed->data());
+      png_write_row(png, packed->data());
     } else {
       png_write_row(png, row);
     }

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "BilevelRows.h"
 #include "quillane/imagefile/PageFileResult.h"
 
 namespace quillane::tiffio {
@@ -102,10 +103,7 @@ int writePage(const std::string& path, const GrayPageView& page, bool bilevel, u
       uint8_t* out = strip.data() + r * rowBytes;
       if (oneBit) {
         // WhiteIsZero: a black pixel (0) is a 1 bit.
-        std::memset(out, 0, rowBytes);
-        for (uint32_t x = 0; x < width; ++x) {
-          if (src[x] == 0) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
-        }
+        packBilevelRow(src, static_cast<int32_t>(width), true, out);
       } else {
         std::memcpy(out, src, rowBytes);
       }

@@ -8,7 +8,10 @@
 
 #include <csignal>
 #include <filesystem>
+#include <random>
+#include <vector>
 
+#include "BilevelRows.h"
 #include "TestSupport.h"
 #include "quillane/imagefile/PageImageFile.h"
 
@@ -40,7 +43,7 @@ int firstQuantValue(const std::vector<uint8_t>& bytes) {
 TEST(Save, RoundTripsKeepPixelsResolutionAndOneBitPages) {
   const TempDir dir;
   // A gray page at 300 x 600 dpi, and a bilevel page read from a 1-bit PNG
-  // of 11811 pixels a metre (299.9994 dpi, which JPEG must round to 300).
+  // of 11811 pixels a metre (300 dpi).
   PageImageFile grayFile, bilevelFile;
   QuillaneImage grayPage, bilevelPage;
   makePage(grayPage, 300, 600);
@@ -88,6 +91,26 @@ TEST(Save, RoundTripsKeepPixelsResolutionAndOneBitPages) {
         EXPECT_EQ(h.fillOrder, FILLORDER_LSB2MSB);
         EXPECT_EQ(h.resolutionUnit, RESUNIT_INCH);
       }
+    }
+  }
+}
+
+// The writers pack bilevel rows eight pixels at a time: every row length
+// from 1 to 40, with the bytes a word-wide zero test could mistake (1, 0x7F,
+// 0x80 next to 0), against packing one pixel at a time.
+TEST(Save, BilevelRowPacking) {
+  std::mt19937 random(7);
+  const uint8_t values[] = {0, 0, 0, 1, 0x7F, 0x80, 0xFE, 0xFF};
+  for (int32_t width = 1; width <= 40; ++width) {
+    for (bool blackIsOne : {false, true}) {
+      std::vector<uint8_t> row(static_cast<size_t>(width));
+      for (uint8_t& v : row) v = values[random() % 8];
+      std::vector<uint8_t> expected((width + 7) / 8, 0), packed(expected.size() + 1, 0xAA);
+      for (int32_t x = 0; x < width; ++x)
+        if ((row[x] == 0) == blackIsOne) expected[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
+      quillane::packBilevelRow(row.data(), width, blackIsOne, packed.data());
+      EXPECT_EQ(std::vector<uint8_t>(packed.begin(), packed.end() - 1), expected) << width;
+      EXPECT_EQ(packed.back(), 0xAA) << "written past the row, width " << width;
     }
   }
 }
