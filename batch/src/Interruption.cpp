@@ -2,12 +2,12 @@
 #include "Interruption.h"
 
 #include <atomic>
+#include <iterator>
 
 namespace batch {
 namespace {
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-static_assert(sizeof kSignals / sizeof kSignals[0] == 4);
 
 std::atomic<int> gSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "read and written in a signal handler");
@@ -27,11 +27,12 @@ Interruption::Interruption() {
   sigemptyset(&action.sa_mask);
   // Reads and writes of the pages in progress go on as if nothing happened.
   action.sa_flags = SA_RESTART;
-  for (int i = 0; i < 4; ++i) sigaction(kSignals[i], &action, &saved_[i]);
+  static_assert(std::size(kSignals) == kSignalCount);
+  for (int i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &action, &saved_[i]);
 }
 
 Interruption::~Interruption() {
-  for (int i = 0; i < 4; ++i) sigaction(kSignals[i], &saved_[i], nullptr);
+  for (int i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &saved_[i], nullptr);
 }
 
 int Interruption::signal() { return gSignal.load(); }

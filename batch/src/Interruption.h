@@ -27,7 +27,8 @@ class Interruption {
   static bool requested() { return signal() != 0; }
 
  private:
-  struct sigaction saved_[4];
+  static constexpr int kSignalCount = 4;  // SIGINT, SIGTERM, SIGHUP, SIGPIPE
+  struct sigaction saved_[kSignalCount];
 };
 
 }  // namespace batch

@@ -29,15 +29,10 @@ struct DustOutcome {
   int32_t threshold = 0;
 };
 
-// Copies from into to, reusing to's buffer when it has the same geometry: a
-// fresh page-sized buffer costs the kernel a cleared page for every page it
-// touches, which for a volume of same-sized pages is work thrown away.
+// Copies from into to. A freed page-sized buffer is handed to the next image
+// of its size, so to's buffer of the last page serves this one.
 bool copyImage(const quillane::QuillaneImage& from, quillane::QuillaneImage& to) {
-  const bool sameGeometry = !to.isEmpty() && to.width() == from.width() &&
-                            to.height() == from.height() && to.stride() == from.stride() &&
-                            to.bytesPerPixel() == from.bytesPerPixel();
-  if (!sameGeometry &&
-      !to.createUninitialized(from.width(), from.height(), from.stride(), from.bytesPerPixel()))
+  if (!to.createUninitialized(from.width(), from.height(), from.stride(), from.bytesPerPixel()))
     return false;
   std::memcpy(to.pixels(), from.pixels(), static_cast<size_t>(from.size()));
   to.horizontalResolution = from.horizontalResolution;
